@@ -1,0 +1,33 @@
+// The one-line messages the program prints, selected by a ConsoleStatus code.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace baseline {
+
+class Platform;
+
+using ConsoleStatus = std::uint32_t;
+
+namespace status {
+constexpr ConsoleStatus kInstanceRunning = 14007;
+constexpr ConsoleStatus kOsNotSupported = 14008;
+constexpr ConsoleStatus kPrivilegeFailed = 14009;
+constexpr ConsoleStatus kInputsMissing = 14010;
+constexpr ConsoleStatus kBuildFailed = 14011;
+constexpr ConsoleStatus kConfigNotRead = 14013;
+constexpr ConsoleStatus kTitleTooLong = 14015;
+constexpr ConsoleStatus kDescriptionTooLong = 14016;
+constexpr ConsoleStatus kTitleStartsWithDigit = 14017;
+constexpr ConsoleStatus kTitleHasSpecialCharacter = 14018;
+constexpr ConsoleStatus kPressAnyKey = 14019;
+}  // namespace status
+
+// The message for a code; codes without a message of their own get the default.
+std::string_view consoleStatusMessage(ConsoleStatus code);
+
+// Writes the code's message and a line end to standard output.
+void printStatus(Platform& platform, ConsoleStatus code);
+
+}  // namespace baseline

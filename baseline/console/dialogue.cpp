@@ -1,0 +1,80 @@
+// Operator dialogue: what is shown, how a line becomes UTF-16, and the checks.
+// Lengths are counted in UTF-16 code units of the line as read, before trimming.
+#include "console/dialogue.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "platform/utf.h"
+
+namespace baseline {
+namespace {
+
+constexpr std::u16string_view kTrimSet = u" \t";
+
+// U+0021-002F, U+003A-0040, U+005B-005E, U+0060, U+007B-007E: ASCII punctuation
+// without the underscore, which titles may use as a word separator.
+constexpr std::u16string_view kSpecialCharacters =
+    u"!\"#$%&'()*+,-./:;<=>?@[\\]^`{|}~";
+
+}  // namespace
+
+const std::u16string& bannerText() {
+    static const std::u16string banner =
+        u"Varnel Allowlist Creator v8.2\r\n"
+        u"Copyright (c) 2026 Varnel. All rights reserved.\r\n"
+        u"\r\n"
+        u"This command line application discovers all installed applications and creates the "
+        u"allowlist file.\r\n"
+        u"\r\n";
+    return banner;
+}
+
+std::u16string readOperatorLine(Platform& platform) {
+    InputLine line;
+    if (!platform.readInputLine(line)) return {};
+    if (line.fromConsole) return line.text;
+    std::u16string decoded;
+    if (decodeUtf8(line.bytes, decoded)) return decoded;
+    return platform.multiByteToWideChar(platform.fallbackInputCodePage(), line.bytes);
+}
+
+bool readTitleAndDescription(Platform& platform, std::u16string& title, std::u16string& description) {
+    platform.writeOutput(bannerText());
+    platform.writeOutput(u"Please provide allowlist title: ");
+    title = readOperatorLine(platform);
+    if (title.empty()) return false;
+    platform.writeOutput(u"Please provide allowlist description: ");
+    description = readOperatorLine(platform);
+    if (description.empty()) return false;
+    platform.writeOutput(u"\r\n");
+    return true;
+}
+
+void trim(std::u16string& text) {
+    const auto first = text.find_first_not_of(kTrimSet);
+    if (first == std::u16string::npos) return;
+    text.erase(0, first);
+    const auto last = text.find_last_not_of(kTrimSet);
+    text.erase(last + 1);
+}
+
+std::size_t findSpecialCharacter(const std::u16string& text) {
+    const auto position = text.find_first_of(kSpecialCharacters);
+    return position == std::u16string::npos ? kNoSpecialCharacter : position;
+}
+
+ConsoleStatus acceptTitleAndDescription(Platform& platform, std::u16string& title,
+                                        std::u16string& description) {
+    if (!readTitleAndDescription(platform, title, description)) return status::kInputsMissing;
+    if (title.size() > kMaxTitleLength) return status::kTitleTooLong;
+    if (description.size() > kMaxDescriptionLength) return status::kDescriptionTooLong;
+    trim(title);
+    if (title[0] >= u'0' && title[0] <= u'9') return status::kTitleStartsWithDigit;
+    if (findSpecialCharacter(title) != kNoSpecialCharacter) return status::kTitleHasSpecialCharacter;
+    trim(description);
+    return 0;
+}
+
+}  // namespace baseline

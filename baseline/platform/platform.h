@@ -1,0 +1,109 @@
+// The seam between the allowlist creator and the system it runs on. Every
+// Windows and C runtime service the program needs is one operation here, named
+// after the call it stands for; baseline/platform/win32 implements them over the
+// real API and the host tests implement them in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace baseline {
+
+// Opaque values that stand for a system object. Zero is "none" for all of them,
+// as a null HMODULE, FARPROC or HANDLE is on Windows.
+using ModuleHandle = std::uintptr_t;
+using ProcAddress = std::uintptr_t;
+using SystemHandle = std::uintptr_t;
+
+// The fields of OSVERSIONINFOEXW that the program reads or sets. `size` is the
+// structure size the caller announces (284 for the extended record, 276 for the
+// plain one); the platform passes it to the system unchanged.
+struct OsVersionRecord {
+    std::uint32_t size = 0;
+    std::uint32_t majorVersion = 0;
+    std::uint32_t minorVersion = 0;
+    std::uint32_t buildNumber = 0;
+    std::uint32_t platformId = 0;
+    std::uint16_t suiteMask = 0;
+    std::uint8_t productType = 0;
+};
+
+constexpr std::uint32_t kOsVersionInfoExSize = 284;
+constexpr std::uint32_t kOsVersionInfoSize = 276;
+
+constexpr std::uint32_t kErrorAlreadyExists = 183;   // ERROR_ALREADY_EXISTS
+constexpr std::uint32_t kMutexAllAccess = 0x1F0001;  // MUTEX_ALL_ACCESS
+constexpr std::uint32_t kTokenAdjustPrivileges = 0x20;
+constexpr std::uint32_t kTokenQuery = 0x08;
+constexpr std::uint32_t kSePrivilegeEnabled = 2;
+
+// A locally unique identifier, as LookupPrivilegeValueW returns it.
+struct Luid {
+    std::uint32_t lowPart = 0;
+    std::int32_t highPart = 0;
+};
+
+// One line of operator input. A console delivers UTF-16 as typed; redirected
+// input delivers the bytes of the line (text mode: the CR before the LF is gone).
+struct InputLine {
+    bool fromConsole = false;
+    std::u16string text;   // when fromConsole
+    std::string bytes;     // otherwise
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- module and function lookup (kernel32) ---
+    virtual ModuleHandle getModuleHandle(const std::u16string& moduleName) = 0;
+    virtual ProcAddress getProcAddress(ModuleHandle module, const char* procName) = 0;
+
+    // --- functions found through getProcAddress; `proc` is what it returned ---
+    virtual bool callSetDllDirectory(ProcAddress proc, const std::u16string& path) = 0;
+    // Returns the NTSTATUS; on success `record` holds the system's answer.
+    virtual std::int32_t callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) = 0;
+    virtual std::int32_t callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
+                                                  std::uint32_t typeMask,
+                                                  std::uint64_t conditionMask) = 0;
+    // Returns wProcessorArchitecture of the native system information.
+    virtual std::uint16_t callGetNativeSystemInfo(ProcAddress proc) = 0;
+
+    // --- version facts ---
+    virtual bool getVersionEx(OsVersionRecord& record) = 0;
+    virtual std::uint64_t verSetConditionMask(std::uint64_t conditionMask, std::uint32_t typeMask,
+                                              std::uint8_t condition) = 0;
+    virtual int getSystemMetrics(int index) = 0;  // user32
+
+    // --- named mutex and handles ---
+    virtual SystemHandle openMutex(std::uint32_t desiredAccess, bool inheritHandle,
+                                   const std::u16string& name) = 0;
+    virtual SystemHandle createMutex(bool initialOwner, const std::u16string& name) = 0;
+    virtual bool closeHandle(SystemHandle handle) = 0;
+    virtual std::uint32_t getLastError() = 0;
+
+    // --- process token (advapi32) ---
+    virtual SystemHandle openProcessToken(std::uint32_t desiredAccess) = 0;
+    virtual bool lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) = 0;
+    // One privilege entry; `bufferLength` is the size announced for the new state.
+    virtual bool adjustTokenPrivileges(SystemHandle token, bool disableAll, const Luid& luid,
+                                       std::uint32_t attributes, std::uint32_t bufferLength) = 0;
+
+    // --- console ---
+    // Writes text as it is: UTF-16 to a console, UTF-8 to a file or pipe. Nothing
+    // is buffered, so nothing written is lost when the process ends.
+    virtual void writeOutput(const std::u16string& text) = 0;
+    // Reads one line up to the line feed, which is dropped. False at end of input
+    // with nothing read.
+    virtual bool readInputLine(InputLine& line) = 0;
+    // Converts bytes of the given code page; used when redirected input is not UTF-8.
+    virtual std::u16string multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) = 0;
+    // The code page to decode redirected input with when it is not UTF-8: the
+    // console's input code page if there is a console, otherwise the system's.
+    virtual std::uint32_t fallbackInputCodePage() = 0;
+    // Waits for one key press without echo. Returns at once when there is no
+    // console to read a key from.
+    virtual void waitForKeyPress() = 0;
+};
+
+}  // namespace baseline

@@ -1,0 +1,227 @@
+// Win32Platform: each operation wraps the one Windows or C runtime call it is
+// named after. Only generic Win32 that exists on Windows 7 and later belongs here.
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include <conio.h>
+#include <cstdio>
+
+#include "platform/utf.h"
+#include "platform/win32/wide.h"
+
+namespace baseline {
+namespace {
+
+template <typename Function>
+Function asFunction(ProcAddress proc) {
+    return reinterpret_cast<Function>(proc);
+}
+
+HANDLE asHandle(SystemHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+SystemHandle fromHandle(HANDLE handle) { return reinterpret_cast<SystemHandle>(handle); }
+
+OSVERSIONINFOEXW toNative(const OsVersionRecord& record) {
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = record.size;
+    info.dwMajorVersion = record.majorVersion;
+    info.dwMinorVersion = record.minorVersion;
+    info.dwBuildNumber = record.buildNumber;
+    info.dwPlatformId = record.platformId;
+    info.wSuiteMask = record.suiteMask;
+    info.wProductType = record.productType;
+    return info;
+}
+
+void fromNative(const OSVERSIONINFOEXW& info, OsVersionRecord& record) {
+    record.majorVersion = info.dwMajorVersion;
+    record.minorVersion = info.dwMinorVersion;
+    record.buildNumber = info.dwBuildNumber;
+    record.platformId = info.dwPlatformId;
+    // The plain record ends before these fields; they stay zero for it.
+    record.suiteMask = info.wSuiteMask;
+    record.productType = info.wProductType;
+}
+
+bool isConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+}  // namespace
+
+ModuleHandle Win32Platform::getModuleHandle(const std::u16string& moduleName) {
+    return reinterpret_cast<ModuleHandle>(GetModuleHandleW(asWide(moduleName)));
+}
+
+ProcAddress Win32Platform::getProcAddress(ModuleHandle module, const char* procName) {
+    return reinterpret_cast<ProcAddress>(
+        GetProcAddress(reinterpret_cast<HMODULE>(module), procName));
+}
+
+bool Win32Platform::callSetDllDirectory(ProcAddress proc, const std::u16string& path) {
+    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+    return asFunction<SetDllDirectoryFn>(proc)(asWide(path)) != FALSE;
+}
+
+std::int32_t Win32Platform::callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) {
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    OSVERSIONINFOEXW info = toNative(record);
+    const LONG status = asFunction<RtlGetVersionFn>(proc)(&info);
+    if (status >= 0) fromNative(info, record);
+    return status;
+}
+
+std::int32_t Win32Platform::callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
+                                                     std::uint32_t typeMask,
+                                                     std::uint64_t conditionMask) {
+    using RtlVerifyVersionInfoFn = LONG(WINAPI*)(OSVERSIONINFOEXW*, ULONG, ULONGLONG);
+    OSVERSIONINFOEXW info = toNative(record);
+    return asFunction<RtlVerifyVersionInfoFn>(proc)(&info, typeMask, conditionMask);
+}
+
+std::uint16_t Win32Platform::callGetNativeSystemInfo(ProcAddress proc) {
+    using GetNativeSystemInfoFn = void(WINAPI*)(SYSTEM_INFO*);
+    SYSTEM_INFO info{};
+    asFunction<GetNativeSystemInfoFn>(proc)(&info);
+    return info.wProcessorArchitecture;
+}
+
+bool Win32Platform::getVersionEx(OsVersionRecord& record) {
+    OSVERSIONINFOEXW info = toNative(record);
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return false;
+    fromNative(info, record);
+    return true;
+}
+
+std::uint64_t Win32Platform::verSetConditionMask(std::uint64_t conditionMask,
+                                                 std::uint32_t typeMask, std::uint8_t condition) {
+    return VerSetConditionMask(conditionMask, typeMask, condition);
+}
+
+int Win32Platform::getSystemMetrics(int index) { return GetSystemMetrics(index); }
+
+SystemHandle Win32Platform::openMutex(std::uint32_t desiredAccess, bool inheritHandle,
+                                      const std::u16string& name) {
+    return fromHandle(OpenMutexW(desiredAccess, inheritHandle ? TRUE : FALSE, asWide(name)));
+}
+
+SystemHandle Win32Platform::createMutex(bool initialOwner, const std::u16string& name) {
+    return fromHandle(CreateMutexW(nullptr, initialOwner ? TRUE : FALSE, asWide(name)));
+}
+
+bool Win32Platform::closeHandle(SystemHandle handle) { return CloseHandle(asHandle(handle)) != FALSE; }
+
+std::uint32_t Win32Platform::getLastError() { return GetLastError(); }
+
+SystemHandle Win32Platform::openProcessToken(std::uint32_t desiredAccess) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), desiredAccess, &token)) return 0;
+    return fromHandle(token);
+}
+
+bool Win32Platform::lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) {
+    LUID native{};
+    const bool found = LookupPrivilegeValueW(nullptr, asWide(privilegeName), &native) != FALSE;
+    luid.lowPart = native.LowPart;
+    luid.highPart = native.HighPart;
+    return found;
+}
+
+bool Win32Platform::adjustTokenPrivileges(SystemHandle token, bool disableAll, const Luid& luid,
+                                          std::uint32_t attributes, std::uint32_t bufferLength) {
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid.LowPart = luid.lowPart;
+    privileges.Privileges[0].Luid.HighPart = luid.highPart;
+    privileges.Privileges[0].Attributes = attributes;
+    return AdjustTokenPrivileges(asHandle(token), disableAll ? TRUE : FALSE, &privileges,
+                                 bufferLength, nullptr, nullptr) != FALSE;
+}
+
+void Win32Platform::writeOutput(const std::u16string& text) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || text.empty()) return;
+    // A console takes UTF-16 as it is; anything else gets UTF-8. Neither goes
+    // through the C runtime's locale, which would drop what it cannot convert.
+    if (isConsole(out)) {
+        const wchar_t* cursor = asWide(text);
+        DWORD remaining = static_cast<DWORD>(text.size());
+        while (remaining > 0) {
+            DWORD written = 0;
+            if (!WriteConsoleW(out, cursor, remaining, &written, nullptr) || written == 0) return;
+            cursor += written;
+            remaining -= written;
+        }
+        return;
+    }
+    const std::string bytes = encodeUtf8(text);
+    const char* cursor = bytes.data();
+    DWORD remaining = static_cast<DWORD>(bytes.size());
+    while (remaining > 0) {
+        DWORD written = 0;
+        if (!WriteFile(out, cursor, remaining, &written, nullptr) || written == 0) return;
+        cursor += written;
+        remaining -= written;
+    }
+}
+
+bool Win32Platform::readInputLine(InputLine& line) {
+    line = InputLine{};
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (isConsole(in)) {
+        line.fromConsole = true;
+        for (;;) {
+            const auto lineFeed = pendingConsoleInput_.find(u'\n');
+            if (lineFeed != std::u16string::npos) {
+                line.text = pendingConsoleInput_.substr(0, lineFeed);
+                pendingConsoleInput_.erase(0, lineFeed + 1);
+                if (!line.text.empty() && line.text.back() == u'\r') line.text.pop_back();
+                return true;
+            }
+            wchar_t buffer[256];
+            DWORD read = 0;
+            if (!ReadConsoleW(in, buffer, 256, &read, nullptr) || read == 0) {
+                line.text = std::move(pendingConsoleInput_);
+                pendingConsoleInput_.clear();
+                return !line.text.empty();
+            }
+            pendingConsoleInput_.append(reinterpret_cast<const char16_t*>(buffer), read);
+        }
+    }
+    // Redirected input goes through the C runtime in text mode, which turns
+    // CR LF into LF exactly as an interactive stream would.
+    int c = 0;
+    bool any = false;
+    while ((c = std::getc(stdin)) != EOF) {
+        any = true;
+        if (c == '\n') return true;
+        line.bytes.push_back(static_cast<char>(c));
+    }
+    return any;
+}
+
+std::u16string Win32Platform::multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int length = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                           nullptr, 0);
+    if (length <= 0) return {};
+    std::u16string result(static_cast<std::size_t>(length), u'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                        asWide(result), length);
+    return result;
+}
+
+std::uint32_t Win32Platform::fallbackInputCodePage() {
+    const UINT console = GetConsoleCP();
+    return console != 0 ? console : GetACP();
+}
+
+void Win32Platform::waitForKeyPress() {
+    // With standard input redirected nobody can press a key for us; waiting
+    // would hang a scripted run.
+    if (!isConsole(GetStdHandle(STD_INPUT_HANDLE))) return;
+    _getch();
+}
+
+}  // namespace baseline

@@ -1,0 +1,43 @@
+// The platform over the real Win32 API and the C runtime. This header stays
+// free of <windows.h> so that the entry point can name the type.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace baseline {
+
+class Win32Platform final : public Platform {
+public:
+    ModuleHandle getModuleHandle(const std::u16string& moduleName) override;
+    ProcAddress getProcAddress(ModuleHandle module, const char* procName) override;
+    bool callSetDllDirectory(ProcAddress proc, const std::u16string& path) override;
+    std::int32_t callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) override;
+    std::int32_t callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
+                                          std::uint32_t typeMask,
+                                          std::uint64_t conditionMask) override;
+    std::uint16_t callGetNativeSystemInfo(ProcAddress proc) override;
+    bool getVersionEx(OsVersionRecord& record) override;
+    std::uint64_t verSetConditionMask(std::uint64_t conditionMask, std::uint32_t typeMask,
+                                      std::uint8_t condition) override;
+    int getSystemMetrics(int index) override;
+    SystemHandle openMutex(std::uint32_t desiredAccess, bool inheritHandle,
+                           const std::u16string& name) override;
+    SystemHandle createMutex(bool initialOwner, const std::u16string& name) override;
+    bool closeHandle(SystemHandle handle) override;
+    std::uint32_t getLastError() override;
+    SystemHandle openProcessToken(std::uint32_t desiredAccess) override;
+    bool lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) override;
+    bool adjustTokenPrivileges(SystemHandle token, bool disableAll, const Luid& luid,
+                               std::uint32_t attributes, std::uint32_t bufferLength) override;
+    void writeOutput(const std::u16string& text) override;
+    bool readInputLine(InputLine& line) override;
+    std::u16string multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) override;
+    std::uint32_t fallbackInputCodePage() override;
+    void waitForKeyPress() override;
+
+private:
+    // Console characters read past the end of the last line (pasted input).
+    std::u16string pendingConsoleInput_;
+};
+
+}  // namespace baseline

@@ -1,0 +1,102 @@
+// A scriptable, in-memory stand-in for the system, for fast deterministic tests
+// of logic and error paths. Each fact a test may want to vary is a plain field;
+// every call is logged by name so that tests can check the order of calls.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace baseline::testing {
+
+class MemoryPlatform : public Platform {
+public:
+    MemoryPlatform();
+
+    // --- scripted facts ---
+    std::set<std::u16string> modules{u"kernel32.dll", u"ntdll.dll"};  // lower case
+    std::set<std::string> missingFunctions;  // names getProcAddress does not find
+    OsVersionRecord version;                 // what the system reports
+    std::int32_t rtlGetVersionStatus = 0;
+    bool getVersionExExtendedSucceeds = true;  // GetVersionExW with size 284
+    bool getVersionExPlainSucceeds = true;     // GetVersionExW with size 276
+    std::uint16_t nativeArchitecture = 0;
+    int serverR2Metric = 0;
+
+    std::set<std::u16string> existingMutexes;  // names held by other processes
+    bool openMutexFails = false;      // e.g. access denied although the mutex exists
+    bool createMutexFails = false;    // null handle
+    bool createMutexRaced = false;    // another process created it between open and create
+    bool openTokenSucceeds = true;
+    bool adjustPrivilegesSucceeds = true;
+
+    std::deque<InputLine> input;  // lines the operator enters; empty means end of input
+
+    // --- observations ---
+    std::u16string output;
+    std::vector<std::string> calls;
+    std::set<SystemHandle> openHandles;
+    int keyWaits = 0;
+    std::optional<std::uint64_t> lastVerifyMask;
+    std::vector<std::uint32_t> versionExSizes;
+    std::u16string dllDirectory = u"<unset>";
+    Luid adjustedLuid;
+    std::uint32_t adjustedAttributes = 0;
+    std::uint32_t adjustedBufferLength = 0;
+    std::uint32_t tokenAccess = 0;
+
+    // Convenience for scripting redirected input.
+    void typeLine(const std::string& bytes) { input.push_back(InputLine{false, {}, bytes}); }
+    void typeConsoleLine(const std::u16string& text) { input.push_back(InputLine{true, text, {}}); }
+    bool called(const std::string& name) const;
+
+    ModuleHandle getModuleHandle(const std::u16string& moduleName) override;
+    ProcAddress getProcAddress(ModuleHandle module, const char* procName) override;
+    bool callSetDllDirectory(ProcAddress proc, const std::u16string& path) override;
+    std::int32_t callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) override;
+    std::int32_t callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
+                                          std::uint32_t typeMask,
+                                          std::uint64_t conditionMask) override;
+    std::uint16_t callGetNativeSystemInfo(ProcAddress proc) override;
+    bool getVersionEx(OsVersionRecord& record) override;
+    std::uint64_t verSetConditionMask(std::uint64_t conditionMask, std::uint32_t typeMask,
+                                      std::uint8_t condition) override;
+    int getSystemMetrics(int index) override;
+    SystemHandle openMutex(std::uint32_t desiredAccess, bool inheritHandle,
+                           const std::u16string& name) override;
+    SystemHandle createMutex(bool initialOwner, const std::u16string& name) override;
+    bool closeHandle(SystemHandle handle) override;
+    std::uint32_t getLastError() override;
+    SystemHandle openProcessToken(std::uint32_t desiredAccess) override;
+    bool lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) override;
+    bool adjustTokenPrivileges(SystemHandle token, bool disableAll, const Luid& luid,
+                               std::uint32_t attributes, std::uint32_t bufferLength) override;
+    void writeOutput(const std::u16string& text) override;
+    bool readInputLine(InputLine& line) override;
+    std::u16string multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) override;
+    std::uint32_t fallbackInputCodePage() override;
+    void waitForKeyPress() override;
+
+    std::uint32_t inputCodePage = 1252;
+
+private:
+    SystemHandle newHandle();
+    std::map<ProcAddress, std::string> procNames_;
+    std::map<std::string, ProcAddress> procByName_;
+    std::uint32_t lastError_ = 0;
+    SystemHandle nextHandle_ = 0x100;
+};
+
+// A Windows 7 32-bit workstation, the fresh Wine prefix's answer.
+void scriptWindows7(MemoryPlatform& platform);
+// Major.minor and build of an NT workstation, 32- or 64-bit.
+void scriptWorkstation(MemoryPlatform& platform, std::uint32_t major, std::uint32_t minor,
+                       std::uint32_t build, bool is64Bit);
+
+}  // namespace baseline::testing
