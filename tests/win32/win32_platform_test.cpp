@@ -1,0 +1,197 @@
+// The win32 layer against the real API, run under Wine in a 32-bit prefix
+// (Windows 7) and a 64-bit prefix (the program under WOW64).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/win32/win32_platform.h"
+
+namespace baseline {
+namespace {
+
+bool in64BitPrefix() {
+    const char* kind = std::getenv("BASELINE_PREFIX_KIND");
+    return kind != nullptr && std::string(kind) == "win64";
+}
+
+std::u16string uniqueName(const char16_t* stem) {
+    return std::u16string(stem) + u"-" + std::u16string(1, char16_t(u'A' + GetCurrentProcessId() % 26)) +
+           std::u16string(1, char16_t(u'A' + (GetTickCount() / 7) % 26));
+}
+
+TEST(Win32Lookup, FindsLoadedModulesAndTheirFunctionsOnly) {
+    Win32Platform platform;
+    const ModuleHandle kernel32 = platform.getModuleHandle(u"Kernel32.dll");
+    const ModuleHandle ntdll = platform.getModuleHandle(u"Ntdll.dll");
+    ASSERT_NE(kernel32, 0u);
+    ASSERT_NE(ntdll, 0u);
+    EXPECT_EQ(platform.getModuleHandle(u"kernel32.dll"), kernel32);  // names are case-blind
+    EXPECT_EQ(platform.getModuleHandle(u"no-such-module.dll"), 0u);
+    EXPECT_NE(platform.getProcAddress(kernel32, "GetNativeSystemInfo"), 0u);
+    EXPECT_NE(platform.getProcAddress(kernel32, "SetDllDirectoryW"), 0u);
+    EXPECT_NE(platform.getProcAddress(ntdll, "RtlGetVersion"), 0u);
+    EXPECT_NE(platform.getProcAddress(ntdll, "RtlVerifyVersionInfo"), 0u);
+    EXPECT_EQ(platform.getProcAddress(kernel32, "NoSuchFunction"), 0u);
+    EXPECT_TRUE(platform.callSetDllDirectory(platform.getProcAddress(kernel32, "SetDllDirectoryW"), u""));
+}
+
+TEST(Win32Version, BothQueriesReportTheWindows7Prefix) {
+    Win32Platform platform;
+    OsVersionRecord viaRtl;
+    viaRtl.size = kOsVersionInfoExSize;
+    const ProcAddress rtlGetVersion =
+        platform.getProcAddress(platform.getModuleHandle(u"Ntdll.dll"), "RtlGetVersion");
+    ASSERT_GE(platform.callRtlGetVersion(rtlGetVersion, viaRtl), 0);
+    EXPECT_EQ(viaRtl.majorVersion, 6u);
+    EXPECT_EQ(viaRtl.minorVersion, 1u);
+    EXPECT_EQ(viaRtl.buildNumber, 7601u);
+    EXPECT_EQ(viaRtl.platformId, 2u);
+    EXPECT_EQ(viaRtl.productType, 1u);
+
+    for (std::uint32_t size : {kOsVersionInfoExSize, kOsVersionInfoSize}) {
+        OsVersionRecord viaGetVersionEx;
+        viaGetVersionEx.size = size;
+        ASSERT_TRUE(platform.getVersionEx(viaGetVersionEx)) << size;
+        EXPECT_EQ(viaGetVersionEx.majorVersion, 6u);
+        EXPECT_EQ(viaGetVersionEx.minorVersion, 1u);
+        EXPECT_EQ(viaGetVersionEx.buildNumber & 0xFFFF, 7601u);
+    }
+}
+
+TEST(Win32Version, ConditionMaskAndVerifyAgreeWithTheRunningSystem) {
+    Win32Platform platform;
+    std::uint64_t mask = platform.verSetConditionMask(0, 2, 1);
+    EXPECT_EQ(mask, 0x8u);
+    mask = platform.verSetConditionMask(mask, 1, 1);
+    EXPECT_EQ(mask, 0x9u);
+    const ProcAddress verify =
+        platform.getProcAddress(platform.getModuleHandle(u"Ntdll.dll"), "RtlVerifyVersionInfo");
+    OsVersionRecord wanted;
+    wanted.size = kOsVersionInfoExSize;
+    wanted.majorVersion = 6;
+    wanted.minorVersion = 1;
+    EXPECT_GE(platform.callRtlVerifyVersionInfo(verify, wanted, 3, mask), 0);
+    wanted.majorVersion = 10;
+    wanted.minorVersion = 0;
+    EXPECT_LT(platform.callRtlVerifyVersionInfo(verify, wanted, 3, mask), 0);
+}
+
+TEST(Win32Version, NativeArchitectureTellsThe64BitPrefixApart) {
+    Win32Platform platform;
+    const ProcAddress nativeInfo =
+        platform.getProcAddress(platform.getModuleHandle(u"Kernel32.dll"), "GetNativeSystemInfo");
+    EXPECT_EQ(platform.callGetNativeSystemInfo(nativeInfo), in64BitPrefix() ? 9 : 0);
+    EXPECT_EQ(platform.getSystemMetrics(89), 0);  // SM_SERVERR2
+}
+
+TEST(Win32Mutex, ASecondCreateReportsTheExistingMutex) {
+    Win32Platform platform;
+    const std::u16string name = u"Global\\" + uniqueName(u"baseline-test-mutex");
+    EXPECT_EQ(platform.openMutex(kMutexAllAccess, false, name), 0u);
+    const SystemHandle first = platform.createMutex(true, name);
+    ASSERT_NE(first, 0u);
+    EXPECT_NE(platform.getLastError(), kErrorAlreadyExists);
+    const SystemHandle second = platform.createMutex(true, name);
+    ASSERT_NE(second, 0u);
+    EXPECT_EQ(platform.getLastError(), kErrorAlreadyExists);
+    const SystemHandle opened = platform.openMutex(kMutexAllAccess, false, name);
+    EXPECT_NE(opened, 0u);
+    EXPECT_TRUE(platform.closeHandle(opened));
+    EXPECT_TRUE(platform.closeHandle(second));
+    EXPECT_TRUE(platform.closeHandle(first));
+    // Closing the last handle ends the mutex: nothing is left to open.
+    EXPECT_EQ(platform.openMutex(kMutexAllAccess, false, name), 0u);
+}
+
+TEST(Win32Token, BackupPrivilegeCanBeEnabled) {
+    Win32Platform platform;
+    const SystemHandle token = platform.openProcessToken(kTokenAdjustPrivileges | kTokenQuery);
+    ASSERT_NE(token, 0u);
+    Luid luid;
+    EXPECT_TRUE(platform.lookupPrivilegeValue(u"SeBackupPrivilege", luid));
+    EXPECT_EQ(luid.lowPart, 17u);  // SE_BACKUP_PRIVILEGE
+    EXPECT_TRUE(platform.adjustTokenPrivileges(token, false, luid, kSePrivilegeEnabled, 16));
+    EXPECT_TRUE(platform.closeHandle(token));
+}
+
+// Sends standard output into a pipe for one test and reads back what arrived.
+class CapturedOutput {
+public:
+    CapturedOutput() {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        CreatePipe(&read_, &write_, &inherit, 1 << 16);
+        saved_ = GetStdHandle(STD_OUTPUT_HANDLE);
+        SetStdHandle(STD_OUTPUT_HANDLE, write_);
+    }
+    ~CapturedOutput() {
+        SetStdHandle(STD_OUTPUT_HANDLE, saved_);
+        CloseHandle(read_);
+        if (write_ != nullptr) CloseHandle(write_);
+    }
+    std::string finish() {
+        SetStdHandle(STD_OUTPUT_HANDLE, saved_);
+        CloseHandle(write_);
+        write_ = nullptr;
+        std::string bytes;
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(read_, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+        return bytes;
+    }
+
+private:
+    HANDLE read_ = nullptr;
+    HANDLE write_ = nullptr;
+    HANDLE saved_ = nullptr;
+};
+
+TEST(Win32Console, RedirectedOutputIsUtf8AndNothingAfterItIsLost) {
+    Win32Platform platform;
+    CapturedOutput captured;
+    platform.writeOutput(u"Caf\u00E9 \u6F22\u5B57 \U0001F600\r\n");
+    platform.writeOutput(std::u16string(1, char16_t(0xD800)));  // unpaired surrogate
+    platform.writeOutput(u"after\r\n");
+    EXPECT_EQ(captured.finish(),
+              "Caf\xC3\xA9 \xE6\xBC\xA2\xE5\xAD\x97 \xF0\x9F\x98\x80\r\n\xEF\xBF\xBD" "after\r\n");
+}
+
+TEST(Win32Console, RedirectedInputLinesAreBytesWithoutTheLineEnd) {
+    wchar_t directory[MAX_PATH];
+    wchar_t path[MAX_PATH];
+    GetTempPathW(MAX_PATH, directory);
+    GetTempFileNameW(directory, L"bli", 0, path);
+    FILE* file = _wfopen(path, L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("Caf\xC3\xA9\r\nsecond\n\nlast", file);
+    std::fclose(file);
+    ASSERT_NE(_wfreopen(path, L"r", stdin), nullptr);
+
+    Win32Platform platform;
+    const char* expected[] = {"Caf\xC3\xA9", "second", "", "last"};
+    for (const char* bytes : expected) {
+        InputLine line;
+        ASSERT_TRUE(platform.readInputLine(line)) << bytes;
+        EXPECT_FALSE(line.fromConsole);
+        EXPECT_EQ(line.bytes, bytes);
+    }
+    InputLine end;
+    EXPECT_FALSE(platform.readInputLine(end));
+    DeleteFileW(path);
+}
+
+TEST(Win32Console, CodePageConversionAndNoWaitWithoutAConsole) {
+    Win32Platform platform;
+    EXPECT_EQ(platform.multiByteToWideChar(1252, "Caf\xE9"), u"Caf\u00E9");
+    EXPECT_EQ(platform.multiByteToWideChar(437, "\x82"), u"\u00E9");
+    EXPECT_EQ(platform.multiByteToWideChar(1252, ""), u"");
+    EXPECT_NE(platform.fallbackInputCodePage(), 0u);
+    // Standard input is not a console here; a wait would hang the test run.
+    platform.waitForKeyPress();
+}
+
+}  // namespace
+}  // namespace baseline
