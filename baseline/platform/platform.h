@@ -36,6 +36,10 @@ constexpr std::uint32_t kMutexAllAccess = 0x1F0001;  // MUTEX_ALL_ACCESS
 constexpr std::uint32_t kTokenAdjustPrivileges = 0x20;
 constexpr std::uint32_t kTokenQuery = 0x08;
 constexpr std::uint32_t kSePrivilegeEnabled = 2;
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;   // INVALID_FILE_ATTRIBUTES
+constexpr std::uint32_t kFileAttributeSystem = 0x4;
+constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
 // A locally unique identifier, as LookupPrivilegeValueW returns it.
 struct Luid {
@@ -104,6 +108,17 @@ public:
     // Waits for one key press without echo. Returns at once when there is no
     // console to read a key from.
     virtual void waitForKeyPress() = 0;
+
+    // --- environment and file attributes (kernel32) ---
+    // ExpandEnvironmentStringsW into a buffer of `bufferLength` UTF-16 units.
+    // Returns what the call returns: 0 on failure, otherwise the length the
+    // expansion needs, terminator included. `expanded` holds the result only
+    // when that length is at most `bufferLength`.
+    virtual std::uint32_t expandEnvironmentStrings(const std::u16string& source,
+                                                   std::u16string& expanded,
+                                                   std::uint32_t bufferLength) = 0;
+    // GetFileAttributesW; kInvalidFileAttributes when the path cannot be queried.
+    virtual std::uint32_t getFileAttributes(const std::u16string& path) = 0;
 };
 
 }  // namespace baseline

@@ -198,6 +198,45 @@ void MemoryPlatform::waitForKeyPress() {
     ++keyWaits;
 }
 
+std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& source,
+                                                       std::u16string& expanded,
+                                                       std::uint32_t bufferLength) {
+    calls.push_back("ExpandEnvironmentStringsW");
+    if (expansionFails) return 0;
+    // %NAME% is replaced when NAME is defined; otherwise it stays as written.
+    std::u16string result;
+    std::size_t i = 0;
+    while (i < source.size()) {
+        const auto open = source.find(u'%', i);
+        const auto close = open == std::u16string::npos ? open : source.find(u'%', open + 1);
+        if (close == std::u16string::npos) {
+            result.append(source, i, std::u16string::npos);
+            break;
+        }
+        result.append(source, i, open - i);
+        const std::u16string name = lowerAscii(source.substr(open + 1, close - open - 1));
+        const auto variable = std::find_if(environment.begin(), environment.end(), [&](const auto& entry) {
+            return lowerAscii(entry.first) == name;
+        });
+        if (variable != environment.end()) {
+            result += variable->second;
+            i = close + 1;
+        } else {
+            result.append(source, open, close - open);
+            i = close;
+        }
+    }
+    const auto needed = static_cast<std::uint32_t>(result.size() + 1);
+    if (needed <= bufferLength) expanded = result;
+    return needed;
+}
+
+std::uint32_t MemoryPlatform::getFileAttributes(const std::u16string& path) {
+    calls.push_back("GetFileAttributesW");
+    const auto found = fileAttributes.find(path);
+    return found == fileAttributes.end() ? kInvalidFileAttributes : found->second;
+}
+
 void scriptWindows7(MemoryPlatform& platform) {
     scriptWorkstation(platform, 6, 1, 7601, false);
 }

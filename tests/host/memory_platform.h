@@ -83,7 +83,18 @@ public:
     std::uint32_t fallbackInputCodePage() override;
     void waitForKeyPress() override;
 
+    std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
+                                           std::uint32_t bufferLength) override;
+    std::uint32_t getFileAttributes(const std::u16string& path) override;
+
     std::uint32_t inputCodePage = 1252;
+
+    // --- environment and file system model ---
+    // Variables by name; lookups ignore ASCII case, as Windows does.
+    std::map<std::u16string, std::u16string> environment;
+    bool expansionFails = false;
+    // Attributes by path, exactly as the program asks for them.
+    std::map<std::u16string, std::uint32_t> fileAttributes;
 
 private:
     SystemHandle newHandle();

@@ -193,5 +193,31 @@ TEST(Win32Console, CodePageConversionAndNoWaitWithoutAConsole) {
     platform.waitForKeyPress();
 }
 
+TEST(Win32Environment, ExpansionReportsTheLengthItNeeds) {
+    Win32Platform platform;
+    std::u16string expanded = u"untouched";
+    const std::uint32_t needed = platform.expandEnvironmentStrings(u"%SYSTEMDRIVE%\\x", expanded, 260);
+    EXPECT_EQ(needed, 5u);  // "C:\\x" and the terminator
+    EXPECT_EQ(expanded, u"C:\\x");
+    EXPECT_TRUE(SetEnvironmentVariableW(L"BASELINE_LONG", std::wstring(300, L'a').c_str()));
+    std::u16string small = u"untouched";
+    EXPECT_EQ(platform.expandEnvironmentStrings(u"%BASELINE_LONG%", small, 260), 301u);
+    EXPECT_EQ(small, u"untouched");
+    std::u16string large;
+    EXPECT_EQ(platform.expandEnvironmentStrings(u"%BASELINE_LONG%", large, 301), 301u);
+    EXPECT_EQ(large, std::u16string(300, u'a'));
+    std::u16string undefined;
+    platform.expandEnvironmentStrings(u"%BASELINE_UNDEFINED%", undefined, 260);
+    EXPECT_EQ(undefined, u"%BASELINE_UNDEFINED%");
+}
+
+TEST(Win32Files, AttributesOfDirectoriesAndMissingPaths) {
+    Win32Platform platform;
+    const std::uint32_t windows = platform.getFileAttributes(u"C:\\windows");
+    ASSERT_NE(windows, kInvalidFileAttributes);
+    EXPECT_TRUE(windows & kFileAttributeDirectory);
+    EXPECT_EQ(platform.getFileAttributes(u"C:\\no such directory"), kInvalidFileAttributes);
+}
+
 }  // namespace
 }  // namespace baseline

@@ -224,4 +224,20 @@ void Win32Platform::waitForKeyPress() {
     _getch();
 }
 
+std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& source,
+                                                      std::u16string& expanded,
+                                                      std::uint32_t bufferLength) {
+    std::u16string buffer(bufferLength, u'\0');
+    const DWORD needed = ExpandEnvironmentStringsW(asWide(source), asWide(buffer), bufferLength);
+    if (needed != 0 && needed <= bufferLength) {
+        buffer.resize(needed - 1);
+        expanded = std::move(buffer);
+    }
+    return needed;
+}
+
+std::uint32_t Win32Platform::getFileAttributes(const std::u16string& path) {
+    return GetFileAttributesW(asWide(path));
+}
+
 }  // namespace baseline

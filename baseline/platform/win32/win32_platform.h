@@ -34,6 +34,9 @@ public:
     std::u16string multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) override;
     std::uint32_t fallbackInputCodePage() override;
     void waitForKeyPress() override;
+    std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
+                                           std::uint32_t bufferLength) override;
+    std::uint32_t getFileAttributes(const std::u16string& path) override;
 
 private:
     // Console characters read past the end of the last line (pasted input).

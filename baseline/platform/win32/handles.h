@@ -1,0 +1,56 @@
+// One RAII type per kind of Win32 resource: the close call runs on every path,
+// so function bodies carry no cleanup code and early returns are always safe.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace baseline::win32 {
+
+// Owns a resource described by Traits: its Type, its invalid() value and how
+// to close() it.
+template <typename Traits>
+class Unique {
+public:
+    using Type = typename Traits::Type;
+
+    Unique() = default;
+    explicit Unique(Type value) : value_(value) {}
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    Unique(Unique&& other) noexcept : value_(std::exchange(other.value_, Traits::invalid())) {}
+    Unique& operator=(Unique&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.value_, Traits::invalid()));
+        return *this;
+    }
+    ~Unique() { reset(); }
+
+    Type get() const { return value_; }
+    explicit operator bool() const { return value_ != Traits::invalid(); }
+    Type release() { return std::exchange(value_, Traits::invalid()); }
+    void reset(Type value = Traits::invalid()) {
+        if (value_ != Traits::invalid()) Traits::close(value_);
+        value_ = value;
+    }
+
+private:
+    Type value_ = Traits::invalid();
+};
+
+struct HandleTraits {
+    using Type = HANDLE;
+    static Type invalid() { return nullptr; }
+    static void close(Type handle) { CloseHandle(handle); }
+};
+
+struct FindTraits {
+    using Type = HANDLE;
+    static Type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(Type handle) { FindClose(handle); }
+};
+
+using UniqueHandle = Unique<HandleTraits>;
+using UniqueFind = Unique<FindTraits>;
+
+}  // namespace baseline::win32
