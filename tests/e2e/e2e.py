@@ -222,6 +222,10 @@ def case_terminal(runner):
         check(title in pane(), "typed title is echoed intact")
         time.sleep(2)
         check("EXITCODE=" not in pane(), "program waits for a key press:\n" + pane())
+        # The mutex is gone before the final wait: a new instance runs normally.
+        rc, out = runner.run("win7", b"Next\nInstance\n")
+        check(out.endswith(PLEASE_WAIT + LINES[14013]),
+              "an instance started during the final wait runs, got %r" % out)
         tmux("send-keys", "-t", session, "q")
         check(wait_for(lambda: "EXITCODE=1" in pane(), 30), "exits with 1 after a key:\n" + pane())
     finally:
