@@ -55,6 +55,17 @@ struct InputLine {
     std::string bytes;     // otherwise
 };
 
+// What a directory listing tells about one entry (WIN32_FIND_DATAW). Only the
+// attributes and the name are used.
+struct FindData {
+    std::uint32_t attributes = 0;
+    std::u16string fileName;
+};
+
+using SearchHandle = std::uintptr_t;  // 0 stands for INVALID_HANDLE_VALUE
+
+constexpr std::uint32_t kDriveFixed = 3;  // DRIVE_FIXED
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -119,6 +130,18 @@ public:
                                                    std::uint32_t bufferLength) = 0;
     // GetFileAttributesW; kInvalidFileAttributes when the path cannot be queried.
     virtual std::uint32_t getFileAttributes(const std::u16string& path) = 0;
+
+    // --- directory listing (kernel32) ---
+    // Paths of any length are accepted; long ones reach the system in their
+    // extended-length form.
+    virtual SearchHandle findFirstFile(const std::u16string& pattern, FindData& data) = 0;
+    virtual bool findNextFile(SearchHandle search, FindData& data) = 0;
+    virtual bool findClose(SearchHandle search) = 0;
+    virtual std::uint32_t getDriveType(const std::u16string& rootPath) = 0;
+    // WOW64 file-system redirection of the calling thread. Disabling fails on
+    // a 32-bit system; `oldValue` is what reverting needs.
+    virtual bool wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) = 0;
+    virtual bool wow64RevertWow64FsRedirection(std::uintptr_t oldValue) = 0;
 };
 
 }  // namespace baseline

@@ -234,7 +234,121 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
 std::uint32_t MemoryPlatform::getFileAttributes(const std::u16string& path) {
     calls.push_back("GetFileAttributesW");
     const auto found = fileAttributes.find(path);
-    return found == fileAttributes.end() ? kInvalidFileAttributes : found->second;
+    return found == fileAttributes.end() ? getFileAttributesOfModel(path) : found->second;
+}
+
+std::u16string MemoryPlatform::modelKey(const std::u16string& path) {
+    std::u16string key;
+    for (char16_t c : lowerAscii(path)) {
+        if (c == u'/') c = u'\\';
+        if (c == u'\\' && !key.empty() && key.back() == u'\\') continue;
+        key.push_back(c);
+    }
+    if (!key.empty() && key.back() == u'\\') key.pop_back();
+    return key;
+}
+
+std::uint32_t MemoryPlatform::getFileAttributesOfModel(const std::u16string& path) const {
+    const auto key = modelKey(path);
+    if (key.size() == 2 && key[1] == u':' && listings_.count(key)) return kFileAttributeDirectory;
+    const auto found = modelAttributes_.find(key);
+    return found == modelAttributes_.end() ? kInvalidFileAttributes : found->second;
+}
+
+namespace {
+
+bool isDriveRootKey(const std::u16string& key) { return key.size() == 2 && key[1] == u':'; }
+
+std::u16string parentKey(const std::u16string& key) {
+    const auto slash = key.rfind(u'\\');
+    return slash == std::u16string::npos ? std::u16string() : key.substr(0, slash);
+}
+
+std::u16string leafName(const std::u16string& path) {
+    std::u16string trimmed = path;
+    while (!trimmed.empty() && (trimmed.back() == u'\\' || trimmed.back() == u'/')) trimmed.pop_back();
+    const auto slash = trimmed.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+}  // namespace
+
+void MemoryPlatform::addDirectory(const std::u16string& path, std::uint32_t attributes) {
+    const auto key = modelKey(path);
+    if (isDriveRootKey(key)) {
+        listings_[key];
+        return;
+    }
+    const auto parent = parentKey(key);
+    if (!parent.empty() && !listings_.count(parent)) addDirectory(parent);
+    if (!listings_.count(key)) {
+        listings_[key] = {FindData{kFileAttributeDirectory, u"."}, FindData{kFileAttributeDirectory, u".."}};
+    }
+    modelAttributes_[key] = attributes;
+    if (!parent.empty()) listings_[parent].push_back(FindData{attributes, leafName(path)});
+}
+
+void MemoryPlatform::addFile(const std::u16string& path, std::uint32_t attributes) {
+    const auto key = modelKey(path);
+    const auto parent = parentKey(key);
+    if (!listings_.count(parent)) addDirectory(parent);
+    modelAttributes_[key] = attributes;
+    listings_[parent].push_back(FindData{attributes, leafName(path)});
+}
+
+SearchHandle MemoryPlatform::findFirstFile(const std::u16string& pattern, FindData& data) {
+    calls.push_back("FindFirstFileW");
+    searchPatterns.push_back(pattern);
+    // Only the "directory\*" patterns the program uses are modelled.
+    if (pattern.empty() || pattern.back() != u'*') return 0;
+    const auto key = modelKey(pattern.substr(0, pattern.size() - 1));
+    const auto listing = listings_.find(key);
+    if (listing == listings_.end() || unlistable.count(key) || listing->second.empty()) return 0;
+    const SearchHandle handle = newHandle();
+    searches_[handle] = Search{listing->second, 1};
+    data = listing->second.front();
+    ++openSearches;
+    return handle;
+}
+
+bool MemoryPlatform::findNextFile(SearchHandle search, FindData& data) {
+    calls.push_back("FindNextFileW");
+    auto found = searches_.find(search);
+    if (found == searches_.end() || found->second.next >= found->second.entries.size()) return false;
+    data = found->second.entries[found->second.next++];
+    return true;
+}
+
+bool MemoryPlatform::findClose(SearchHandle search) {
+    calls.push_back("FindClose");
+    if (!searches_.erase(search)) return false;
+    openHandles.erase(search);
+    --openSearches;
+    return true;
+}
+
+std::uint32_t MemoryPlatform::getDriveType(const std::u16string& rootPath) {
+    calls.push_back("GetDriveTypeW");
+    if (rootPath.empty()) return 0;
+    char16_t letter = rootPath[0];
+    if (letter >= u'a' && letter <= u'z') letter = static_cast<char16_t>(letter - u'a' + u'A');
+    const auto found = driveTypes.find(letter);
+    return found == driveTypes.end() ? 1 : found->second;  // DRIVE_NO_ROOT_DIR
+}
+
+bool MemoryPlatform::wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) {
+    calls.push_back("Wow64DisableWow64FsRedirection");
+    if (wow64DisableFails) return false;
+    ++redirectionDisabled;
+    oldValue = 0xD15AB1ED;
+    return true;
+}
+
+bool MemoryPlatform::wow64RevertWow64FsRedirection(std::uintptr_t oldValue) {
+    calls.push_back("Wow64RevertWow64FsRedirection");
+    if (oldValue != 0xD15AB1ED || redirectionDisabled == 0) return false;
+    --redirectionDisabled;
+    return true;
 }
 
 void scriptWindows7(MemoryPlatform& platform) {

@@ -96,7 +96,37 @@ public:
     // Attributes by path, exactly as the program asks for them.
     std::map<std::u16string, std::uint32_t> fileAttributes;
 
+    std::uint32_t getFileAttributesOfModel(const std::u16string& path) const;
+    SearchHandle findFirstFile(const std::u16string& pattern, FindData& data) override;
+    bool findNextFile(SearchHandle search, FindData& data) override;
+    bool findClose(SearchHandle search) override;
+    std::uint32_t getDriveType(const std::u16string& rootPath) override;
+    bool wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) override;
+    bool wow64RevertWow64FsRedirection(std::uintptr_t oldValue) override;
+
+    // --- directory tree model ---
+    // Paths are matched as Windows does: ASCII case ignored, repeated
+    // separators collapsed, a trailing separator ignored. A directory other
+    // than a drive root lists "." and ".." first; entries come in the order
+    // they were added.
+    void addDirectory(const std::u16string& path, std::uint32_t attributes = kFileAttributeDirectory);
+    void addFile(const std::u16string& path, std::uint32_t attributes = 0x20);
+    std::set<std::u16string> unlistable;     // model keys whose listing fails (access denied)
+    std::map<char16_t, std::uint32_t> driveTypes;  // 'C' -> DRIVE_FIXED, and so on
+    bool wow64DisableFails = false;
+    int redirectionDisabled = 0;             // disables not yet reverted
+    int openSearches = 0;
+    std::vector<std::u16string> searchPatterns;
+    static std::u16string modelKey(const std::u16string& path);
+
 private:
+    struct Search {
+        std::vector<FindData> entries;
+        std::size_t next = 0;
+    };
+    std::map<std::u16string, std::vector<FindData>> listings_;  // by model key
+    std::map<std::u16string, std::uint32_t> modelAttributes_;   // by model key
+    std::map<SearchHandle, Search> searches_;
     SystemHandle newHandle();
     std::map<ProcAddress, std::string> procNames_;
     std::map<std::string, ProcAddress> procByName_;

@@ -6,8 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "platform/long_path.h"
 #include "platform/win32/win32_platform.h"
 
 namespace baseline {
@@ -217,6 +220,78 @@ TEST(Win32Files, AttributesOfDirectoriesAndMissingPaths) {
     ASSERT_NE(windows, kInvalidFileAttributes);
     EXPECT_TRUE(windows & kFileAttributeDirectory);
     EXPECT_EQ(platform.getFileAttributes(u"C:\\no such directory"), kInvalidFileAttributes);
+}
+
+std::u16string tempDirectory() {
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, buffer);
+    return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
+}
+
+std::vector<std::u16string> listNames(Win32Platform& platform, const std::u16string& pattern) {
+    std::vector<std::u16string> names;
+    FindData data;
+    const SearchHandle search = platform.findFirstFile(pattern, data);
+    if (search == 0) return names;
+    do {
+        names.push_back(data.fileName);
+    } while (platform.findNextFile(search, data));
+    EXPECT_TRUE(platform.findClose(search));
+    return names;
+}
+
+TEST(Win32Listing, ListsADirectoryTreeNestedBeyond260Units) {
+    Win32Platform platform;
+    std::u16string path = tempDirectory() + u"baseline-long-" + uniqueName(u"t");
+    std::vector<std::u16string> created;
+    for (int depth = 0; path.size() < 400; ++depth) {
+        ASSERT_TRUE(CreateDirectoryW(reinterpret_cast<const wchar_t*>(extendedLengthPath(path).c_str()), nullptr) ||
+                    GetLastError() == ERROR_ALREADY_EXISTS);
+        created.push_back(path);
+        path += u"\\a directory name of some length " + std::u16string(1, char16_t(u'0' + depth % 10));
+    }
+    const std::u16string deepest = created.back();
+    ASSERT_GT(deepest.size(), 300u);
+    const std::u16string file = deepest + u"\\app.exe";
+    HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(extendedLengthPath(file).c_str()),
+                                GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    CloseHandle(handle);
+
+    EXPECT_EQ(listNames(platform, deepest + u"\\*"),
+              (std::vector<std::u16string>{u".", u"..", u"app.exe"}));
+    // A doubled separator, as a root written with a trailing backslash gives
+    // its children, works at any length.
+    const auto split = deepest.rfind(u'\\');
+    const std::u16string doubled = deepest.substr(0, split) + u"\\" + deepest.substr(split);
+    EXPECT_EQ(listNames(platform, doubled + u"\\*").size(), 3u);
+    EXPECT_TRUE(platform.getFileAttributes(deepest) & kFileAttributeDirectory);
+    EXPECT_NE(platform.getFileAttributes(file), kInvalidFileAttributes);
+
+    DeleteFileW(reinterpret_cast<const wchar_t*>(extendedLengthPath(file).c_str()));
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+        RemoveDirectoryW(reinterpret_cast<const wchar_t*>(extendedLengthPath(*it).c_str()));
+    }
+}
+
+TEST(Win32Listing, AMissingDirectoryGivesNoSearchAndDriveCIsFixed) {
+    Win32Platform platform;
+    FindData data;
+    EXPECT_EQ(platform.findFirstFile(u"C:\\no such directory\\*", data), 0u);
+    EXPECT_EQ(platform.getDriveType(u"C:"), kDriveFixed);
+    const auto root = listNames(platform, u"C:\\*");
+    EXPECT_NE(std::find(root.begin(), root.end(), u"windows"), root.end());
+    EXPECT_EQ(std::find(root.begin(), root.end(), u"."), root.end());  // drive roots list no "."
+}
+
+TEST(Win32Listing, RedirectionCanBeTurnedOffOnlyOnA64BitSystem) {
+    Win32Platform platform;
+    std::uintptr_t old = 0;
+    const bool disabled = platform.wow64DisableWow64FsRedirection(old);
+    EXPECT_EQ(disabled, in64BitPrefix());
+    if (disabled) {
+        EXPECT_TRUE(platform.wow64RevertWow64FsRedirection(old));
+    }
 }
 
 }  // namespace

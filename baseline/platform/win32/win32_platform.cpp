@@ -7,6 +7,7 @@
 #include <conio.h>
 #include <cstdio>
 
+#include "platform/long_path.h"
 #include "platform/utf.h"
 #include "platform/win32/wide.h"
 
@@ -237,7 +238,48 @@ std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& sour
 }
 
 std::uint32_t Win32Platform::getFileAttributes(const std::u16string& path) {
-    return GetFileAttributesW(asWide(path));
+    return GetFileAttributesW(asWide(systemPath(path)));
+}
+
+namespace {
+
+void fromNative(const WIN32_FIND_DATAW& native, FindData& data) {
+    data.attributes = native.dwFileAttributes;
+    data.fileName.assign(reinterpret_cast<const char16_t*>(native.cFileName));
+}
+
+}  // namespace
+
+SearchHandle Win32Platform::findFirstFile(const std::u16string& pattern, FindData& data) {
+    WIN32_FIND_DATAW native{};
+    const HANDLE search = FindFirstFileW(asWide(systemPath(pattern)), &native);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    fromNative(native, data);
+    return fromHandle(search);
+}
+
+bool Win32Platform::findNextFile(SearchHandle search, FindData& data) {
+    WIN32_FIND_DATAW native{};
+    if (!FindNextFileW(asHandle(search), &native)) return false;
+    fromNative(native, data);
+    return true;
+}
+
+bool Win32Platform::findClose(SearchHandle search) { return FindClose(asHandle(search)) != FALSE; }
+
+std::uint32_t Win32Platform::getDriveType(const std::u16string& rootPath) {
+    return GetDriveTypeW(asWide(rootPath));
+}
+
+bool Win32Platform::wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) {
+    PVOID old = nullptr;
+    if (!Wow64DisableWow64FsRedirection(&old)) return false;
+    oldValue = reinterpret_cast<std::uintptr_t>(old);
+    return true;
+}
+
+bool Win32Platform::wow64RevertWow64FsRedirection(std::uintptr_t oldValue) {
+    return Wow64RevertWow64FsRedirection(reinterpret_cast<PVOID>(oldValue)) != FALSE;
 }
 
 }  // namespace baseline

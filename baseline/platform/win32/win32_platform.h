@@ -37,6 +37,12 @@ public:
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
     std::uint32_t getFileAttributes(const std::u16string& path) override;
+    SearchHandle findFirstFile(const std::u16string& pattern, FindData& data) override;
+    bool findNextFile(SearchHandle search, FindData& data) override;
+    bool findClose(SearchHandle search) override;
+    std::uint32_t getDriveType(const std::u16string& rootPath) override;
+    bool wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) override;
+    bool wow64RevertWow64FsRedirection(std::uintptr_t oldValue) override;
 
 private:
     // Console characters read past the end of the last line (pasted input).
