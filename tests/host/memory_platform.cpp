@@ -454,6 +454,7 @@ bool MemoryPlatform::readSignerInfo(const std::u16string& path, SignerInfo& sign
                                     std::int32_t& status) {
     calls.push_back("readSignerInfo");
     ++signerReads[path];
+    if (signerReadHook) signerReadHook(path);
     const auto found = signers.find(path);
     status = found == signers.end() ? kStatusNoEmbeddedSignature : found->second.status;
     if (status != 0) return false;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -149,6 +150,8 @@ public:
     };
     std::map<std::u16string, ScriptedSigner> signers;
     std::map<std::u16string, ScriptedVersion> versions;
+    // Called at the start of every signer read; a test may throw from it.
+    std::function<void(const std::u16string&)> signerReadHook;
     std::map<std::u16string, int> signerReads;
     std::map<std::u16string, int> versionReads;
     ProcessMemoryCounters memoryCounters;
