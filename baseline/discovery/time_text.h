@@ -13,7 +13,8 @@ class Platform;
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 constexpr std::size_t kTimeTextBufferSize = 30;
 
-// The current time as text; empty when the C runtime cannot convert it.
+// The current time as text; empty when the C runtime cannot convert it. The
+// day of the month is right-aligned in two places, with a blank before 1 to 9.
 std::string timeText(Platform& platform);
 
 }  // namespace baseline

@@ -172,7 +172,8 @@ public:
     // _localtime64_s: the local time (zone and daylight saving) of `seconds`.
     virtual bool localTime64(std::int64_t seconds, LocalTime& local) = 0;
     // _ctime64_s into a buffer of `bufferSize` bytes: the local time as
-    // "Www Mmm dd hh:mm:ss yyyy\n". False when the conversion fails.
+    // "Www Mmm dd hh:mm:ss yyyy\n" (the Microsoft runtime writes the day with
+    // a leading zero). False when the conversion fails.
     virtual bool ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) = 0;
     // wcsftime into a buffer of `bufferLength` units; returns the units written
     // without the terminator, 0 when the result does not fit.

@@ -338,7 +338,8 @@ bool MemoryPlatform::ctime64(std::int64_t seconds, std::string& text, std::size_
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const LocalTime local = civilTime(seconds + timeZoneOffsetSeconds);
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n", kDays[local.weekday],
+    // As the Microsoft runtime writes it: the day with a leading zero.
+    std::snprintf(buffer, sizeof buffer, "%.3s %.3s %.2d %.2d:%.2d:%.2d %d\n", kDays[local.weekday],
                   kMonths[local.month], local.dayOfMonth, local.hour, local.minute, local.second,
                   local.yearsSince1900 + 1900);
     text = buffer;

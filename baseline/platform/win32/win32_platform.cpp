@@ -336,6 +336,9 @@ std::size_t Win32Platform::wcsftime(std::u16string& out, std::size_t bufferLengt
     const tm native = toNative(local);
     std::vector<wchar_t> buffer(bufferLength + 1, L'\0');
     const std::size_t written = ::wcsftime(buffer.data(), bufferLength, asWide(format), &native);
+    // msvcrt fills the whole buffer when the text just fits without its
+    // terminator; that is a result that does not fit.
+    if (written == 0 || written >= bufferLength) return 0;
     out.assign(reinterpret_cast<const char16_t*>(buffer.data()), written);
     return written;
 }
