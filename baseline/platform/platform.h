@@ -4,8 +4,11 @@
 // real API and the host tests implement them in memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "fileidentity/file_identity.h"
 
 namespace baseline {
 
@@ -65,6 +68,39 @@ struct FindData {
 using SearchHandle = std::uintptr_t;  // 0 stands for INVALID_HANDLE_VALUE
 
 constexpr std::uint32_t kDriveFixed = 3;  // DRIVE_FIXED
+
+// --- file identity and the allowlist document ---
+
+// A C runtime output stream that the platform opened; 0 is none.
+using FileStream = std::uintptr_t;
+
+constexpr std::uint32_t kComputerNameDnsFullyQualified = 3;  // ComputerNameDnsFullyQualified
+constexpr std::uint32_t kErrorFileExists = 80;               // ERROR_FILE_EXISTS
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;      // ERROR_INSUFFICIENT_BUFFER
+
+// The fields of the C runtime's struct tm.
+struct LocalTime {
+    int second = 0;
+    int minute = 0;
+    int hour = 0;
+    int dayOfMonth = 1;  // 1 to 31
+    int month = 0;       // 0 (January) to 11
+    int yearsSince1900 = 70;
+    int weekday = 4;     // 0 (Sunday) to 6
+    int dayOfYear = 0;
+    int isDaylightSaving = 0;
+};
+
+// What the program reads of a file's status.
+struct FileStatus {
+    std::int64_t modifiedTime = 0;  // seconds since 1970-01-01 UTC
+    std::uint64_t size = 0;
+};
+
+struct ProcessMemoryCounters {
+    std::uint64_t workingSetSize = 0;
+    std::uint64_t peakWorkingSetSize = 0;
+};
 
 class Platform {
 public:
@@ -142,6 +178,55 @@ public:
     // a 32-bit system; `oldValue` is what reverting needs.
     virtual bool wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) = 0;
     virtual bool wow64RevertWow64FsRedirection(std::uintptr_t oldValue) = 0;
+
+    // --- file identity and the allowlist document ---
+    // GetComputerNameExW with a buffer of `bufferSize` UTF-16 units; `name`
+    // is set only when the call succeeds.
+    virtual bool getComputerNameEx(std::uint32_t nameType, std::u16string& name,
+                                   std::uint32_t bufferSize) = 0;
+    // GetModuleFileNameW for the program itself into a buffer of `bufferLength`
+    // units. Returns what the call returns (0 on failure, `bufferLength` when the
+    // path was cut); `path` holds the units copied. GetLastError tells the rest.
+    virtual std::uint32_t getModuleFileName(std::u16string& path, std::uint32_t bufferLength) = 0;
+    // GetSystemTimeAsFileTime: 100-nanosecond units since 1 January 1601 UTC.
+    virtual std::uint64_t getSystemTimeAsFileTime() = 0;
+    // _time64: seconds since 1 January 1970 UTC.
+    virtual std::int64_t time64() = 0;
+    // _localtime64_s: the local time (zone and daylight saving) of `seconds`.
+    virtual bool localTime64(std::int64_t seconds, LocalTime& local) = 0;
+    // _ctime64_s into a buffer of `bufferSize` bytes: the local time as
+    // "Www Mmm dd hh:mm:ss yyyy\n" (the Microsoft runtime writes the day with
+    // a leading zero). False when the conversion fails.
+    virtual bool ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) = 0;
+    // wcsftime into a buffer of `bufferLength` units; returns the units written
+    // without the terminator, 0 when the result does not fit.
+    virtual std::size_t wcsftime(std::u16string& out, std::size_t bufferLength,
+                                 const std::u16string& format, const LocalTime& local) = 0;
+    // _wstat64; false when the status cannot be read.
+    virtual bool wstat64(const std::u16string& path, FileStatus& status) = 0;
+    // _waccess; 0 when the path exists (mode 0) or allows the access asked for.
+    virtual int waccess(const std::u16string& path, int mode) = 0;
+    // Creates a file that must not exist yet (CreateFileW with CREATE_NEW, no
+    // sharing restriction) and hands it to the C runtime as a text-mode output
+    // stream, so every LF written is stored as CR LF. 0 when the file cannot be
+    // created; GetLastError is kErrorFileExists when the name is taken.
+    virtual FileStream createNewTextFile(const std::u16string& path) = 0;
+    // fwrite of all the bytes; false when fewer were written.
+    virtual bool fwrite(FileStream stream, const std::string& bytes) = 0;
+    // fflush; false when it reports an error.
+    virtual bool fflush(FileStream stream) = 0;
+    // fclose; false when it reports an error. The stream is gone either way.
+    virtual bool fclose(FileStream stream) = 0;
+    // The version resource strings of a file (version.dll): true with status 0,
+    // or false with kStatusNoVersionResource or kStatusIdentityUnavailable.
+    virtual bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
+                                    std::int32_t& status) = 0;
+    // The signer of a file's embedded Authenticode signature (crypt32): true with
+    // status 0, or false with kStatusNoEmbeddedSignature or kStatusIdentityUnavailable.
+    virtual bool readSignerInfo(const std::u16string& path, SignerInfo& signer,
+                                std::int32_t& status) = 0;
+    // GetProcessMemoryInfo for the running process.
+    virtual bool getProcessMemoryInfo(ProcessMemoryCounters& counters) = 0;
 };
 
 }  // namespace baseline

@@ -2,6 +2,7 @@
 #include "memory_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace baseline::testing {
 namespace {
@@ -14,6 +15,51 @@ std::u16string lowerAscii(std::u16string text) {
 }
 
 constexpr std::int32_t kStatusRevisionMismatch = static_cast<std::int32_t>(0xC0000059);
+
+// Proleptic Gregorian calendar from days since 1970-01-01.
+LocalTime civilTime(std::int64_t seconds) {
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    LocalTime local;
+    local.hour = static_cast<int>(rest / 3600);
+    local.minute = static_cast<int>(rest % 3600 / 60);
+    local.second = static_cast<int>(rest % 60);
+    local.weekday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);  // 1 to 12
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    local.dayOfMonth = day;
+    local.month = month - 1;
+    local.yearsSince1900 = static_cast<int>(year - 1900);
+    static constexpr int kDaysBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    local.dayOfYear = kDaysBefore[month - 1] + day - 1 + (leap && month > 2 ? 1 : 0);
+    return local;
+}
+
+std::u16string twoDigits(int value) {
+    return {static_cast<char16_t>(u'0' + value / 10 % 10), static_cast<char16_t>(u'0' + value % 10)};
+}
+
+// Text mode: every LF is stored as CR LF.
+std::string asTextMode(const std::string& bytes) {
+    std::string stored;
+    for (char c : bytes) {
+        if (c == '\n') stored += '\r';
+        stored += c;
+    }
+    return stored;
+}
 
 }  // namespace
 
@@ -348,6 +394,192 @@ bool MemoryPlatform::wow64RevertWow64FsRedirection(std::uintptr_t oldValue) {
     calls.push_back("Wow64RevertWow64FsRedirection");
     if (oldValue != 0xD15AB1ED || redirectionDisabled == 0) return false;
     --redirectionDisabled;
+    return true;
+}
+
+// --- file identity and the allowlist document ---
+
+bool MemoryPlatform::getComputerNameEx(std::uint32_t nameType, std::u16string& name,
+                                       std::uint32_t bufferSize) {
+    calls.push_back("GetComputerNameExW:" + std::to_string(nameType));
+    if (!computerName || computerName->size() + 1 > bufferSize) {
+        lastError_ = 234;  // ERROR_MORE_DATA, or whatever made it fail
+        return false;
+    }
+    name = *computerName;
+    return true;
+}
+
+std::uint32_t MemoryPlatform::getModuleFileName(std::u16string& path, std::uint32_t bufferLength) {
+    calls.push_back("GetModuleFileNameW");
+    if (!moduleFileName) {
+        lastError_ = 5;
+        return 0;
+    }
+    if (moduleFileName->size() >= bufferLength) {
+        // As Windows 7 and later do: cut to fit with its terminator.
+        path = moduleFileName->substr(0, bufferLength - 1);
+        lastError_ = kErrorInsufficientBuffer;
+        return bufferLength;
+    }
+    path = *moduleFileName;
+    lastError_ = 0;
+    return static_cast<std::uint32_t>(path.size());
+}
+
+std::uint64_t MemoryPlatform::getSystemTimeAsFileTime() {
+    calls.push_back("GetSystemTimeAsFileTime");
+    return static_cast<std::uint64_t>(clockSeconds) * 10000000ULL + 116444736000000000ULL;
+}
+
+std::int64_t MemoryPlatform::time64() {
+    calls.push_back("_time64");
+    return clockSeconds;
+}
+
+bool MemoryPlatform::localTime64(std::int64_t seconds, LocalTime& local) {
+    calls.push_back("_localtime64_s");
+    if (localTimeFails) return false;
+    local = civilTime(seconds + timeZoneOffsetSeconds);
+    return true;
+}
+
+bool MemoryPlatform::ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) {
+    calls.push_back("_ctime64_s:" + std::to_string(bufferSize));
+    if (ctimeFails || bufferSize < 26) return false;
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const LocalTime local = civilTime(seconds + timeZoneOffsetSeconds);
+    char buffer[64];
+    // As the Microsoft runtime writes it: the day with a leading zero.
+    std::snprintf(buffer, sizeof buffer, "%.3s %.3s %.2d %.2d:%.2d:%.2d %d\n", kDays[local.weekday],
+                  kMonths[local.month], local.dayOfMonth, local.hour, local.minute, local.second,
+                  local.yearsSince1900 + 1900);
+    text = buffer;
+    return true;
+}
+
+std::size_t MemoryPlatform::wcsftime(std::u16string& out, std::size_t bufferLength,
+                                     const std::u16string& format, const LocalTime& local) {
+    calls.push_back("wcsftime");
+    // Only the conversions the program uses are modelled.
+    std::u16string result;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != u'%' || i + 1 == format.size()) {
+            result += format[i];
+            continue;
+        }
+        switch (format[++i]) {
+            case u'd': result += twoDigits(local.dayOfMonth); break;
+            case u'm': result += twoDigits(local.month + 1); break;
+            case u'Y': {
+                const int year = local.yearsSince1900 + 1900;
+                result += twoDigits(year / 100) + twoDigits(year % 100);
+                break;
+            }
+            case u'H': result += twoDigits(local.hour); break;
+            case u'M': result += twoDigits(local.minute); break;
+            default: result += u'%'; result += format[i]; break;
+        }
+    }
+    if (result.size() + 1 > bufferLength) return 0;
+    out = result;
+    return result.size();
+}
+
+bool MemoryPlatform::wstat64(const std::u16string& path, FileStatus& status) {
+    calls.push_back("_wstat64");
+    const auto found = fileStatuses.find(path);
+    if (found == fileStatuses.end()) return false;
+    status = found->second;
+    return true;
+}
+
+int MemoryPlatform::waccess(const std::u16string& path, int mode) {
+    calls.push_back("_waccess:" + std::to_string(mode));
+    const bool exists = files.count(path) || fileStatuses.count(path) || fileAttributes.count(path);
+    return exists ? 0 : -1;
+}
+
+FileStream MemoryPlatform::createNewTextFile(const std::u16string& path) {
+    calls.push_back("createNewTextFile");
+    if (files.count(path) || fileAttributes.count(path) || fileStatuses.count(path)) {
+        lastError_ = kErrorFileExists;
+        return 0;
+    }
+    if (failCreate) {
+        lastError_ = 5;
+        return 0;
+    }
+    files[path] = "";
+    const FileStream stream = nextStream_++;
+    streams_[stream] = OpenStream{path, {}};
+    lastError_ = 0;
+    return stream;
+}
+
+bool MemoryPlatform::fwrite(FileStream stream, const std::string& bytes) {
+    calls.push_back("fwrite");
+    const auto open = streams_.find(stream);
+    if (open == streams_.end()) return false;
+    if (++writeCalls == failWriteCall) return false;
+    open->second.pending += asTextMode(bytes);
+    return true;
+}
+
+bool MemoryPlatform::fflush(FileStream stream) {
+    calls.push_back("fflush");
+    const auto open = streams_.find(stream);
+    if (open == streams_.end()) return false;
+    if (++flushCalls == failFlushCall) return false;
+    files[open->second.path] += open->second.pending;
+    open->second.pending.clear();
+    return true;
+}
+
+bool MemoryPlatform::fclose(FileStream stream) {
+    calls.push_back("fclose");
+    const auto open = streams_.find(stream);
+    if (open == streams_.end()) return false;
+    files[open->second.path] += open->second.pending;
+    streams_.erase(open);
+    return !failClose;
+}
+
+std::string MemoryPlatform::pendingBytes(const std::u16string& path) const {
+    for (const auto& [stream, open] : streams_) {
+        if (open.path == path) return open.pending;
+    }
+    return {};
+}
+
+bool MemoryPlatform::readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
+                                        std::int32_t& status) {
+    calls.push_back("readVersionStrings");
+    ++versionReads[path];
+    const auto found = versions.find(path);
+    status = found == versions.end() ? kStatusNoVersionResource : found->second.status;
+    if (status != 0) return false;
+    strings = found->second.strings;
+    return true;
+}
+
+bool MemoryPlatform::readSignerInfo(const std::u16string& path, SignerInfo& signer,
+                                    std::int32_t& status) {
+    calls.push_back("readSignerInfo");
+    ++signerReads[path];
+    if (signerReadHook) signerReadHook(path);
+    const auto found = signers.find(path);
+    status = found == signers.end() ? kStatusNoEmbeddedSignature : found->second.status;
+    if (status != 0) return false;
+    signer = found->second.signer;
+    return true;
+}
+
+bool MemoryPlatform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
+    calls.push_back("GetProcessMemoryInfo");
+    counters = memoryCounters;
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -87,6 +88,28 @@ public:
                                            std::uint32_t bufferLength) override;
     std::uint32_t getFileAttributes(const std::u16string& path) override;
 
+    // --- file identity and the allowlist document ---
+    bool getComputerNameEx(std::uint32_t nameType, std::u16string& name,
+                           std::uint32_t bufferSize) override;
+    std::uint32_t getModuleFileName(std::u16string& path, std::uint32_t bufferLength) override;
+    std::uint64_t getSystemTimeAsFileTime() override;
+    std::int64_t time64() override;
+    bool localTime64(std::int64_t seconds, LocalTime& local) override;
+    bool ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) override;
+    std::size_t wcsftime(std::u16string& out, std::size_t bufferLength, const std::u16string& format,
+                         const LocalTime& local) override;
+    bool wstat64(const std::u16string& path, FileStatus& status) override;
+    int waccess(const std::u16string& path, int mode) override;
+    FileStream createNewTextFile(const std::u16string& path) override;
+    bool fwrite(FileStream stream, const std::string& bytes) override;
+    bool fflush(FileStream stream) override;
+    bool fclose(FileStream stream) override;
+    bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
+                            std::int32_t& status) override;
+    bool readSignerInfo(const std::u16string& path, SignerInfo& signer,
+                        std::int32_t& status) override;
+    bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
+
     std::uint32_t inputCodePage = 1252;
 
     // --- environment and file system model ---
@@ -119,6 +142,47 @@ public:
     std::vector<std::u16string> searchPatterns;
     static std::u16string modelKey(const std::u16string& path);
 
+    // --- file identity and the allowlist document: model ---
+    std::optional<std::u16string> computerName = u"PC-0001";  // nullopt: the call fails
+    std::optional<std::u16string> moduleFileName = u"C:\\Deploy\\baseline.exe";
+    // The clock, in seconds since 1970 UTC; the local time is this plus the offset.
+    std::int64_t clockSeconds = 1765186425;  // Mon Dec  8 09:33:45 2025 UTC
+    std::int64_t timeZoneOffsetSeconds = 0;
+    bool localTimeFails = false;
+    bool ctimeFails = false;
+    // Status of files and directories by path, for _wstat64 and _waccess.
+    std::map<std::u16string, FileStatus> fileStatuses;
+    // Bytes on disk by path: what flushes and closes have delivered.
+    std::map<std::u16string, std::string> files;
+    // Faults of the next streams; counts are 1-based over all streams' calls.
+    int failWriteCall = 0;   // the nth fwrite takes nothing and fails
+    int failFlushCall = 0;   // the nth fflush fails (its bytes stay pending)
+    bool failClose = false;  // fclose reports an error (its bytes still reach the disk)
+    bool failCreate = false; // creation fails with access denied
+    int writeCalls = 0;
+    int flushCalls = 0;
+    // Scripted file identity by path; an unscripted file is unsigned and has
+    // no version resource.
+    struct ScriptedSigner {
+        std::int32_t status = 0;
+        SignerInfo signer;
+    };
+    struct ScriptedVersion {
+        std::int32_t status = 0;
+        FileVersionStrings strings;
+    };
+    std::map<std::u16string, ScriptedSigner> signers;
+    std::map<std::u16string, ScriptedVersion> versions;
+    // Called at the start of every signer read; a test may throw from it.
+    std::function<void(const std::u16string&)> signerReadHook;
+    std::map<std::u16string, int> signerReads;
+    std::map<std::u16string, int> versionReads;
+    ProcessMemoryCounters memoryCounters;
+
+    // Bytes written to an open stream but not yet flushed.
+    std::string pendingBytes(const std::u16string& path) const;
+    std::size_t openStreams() const { return streams_.size(); }
+
 private:
     struct Search {
         std::vector<FindData> entries;
@@ -127,6 +191,14 @@ private:
     std::map<std::u16string, std::vector<FindData>> listings_;  // by model key
     std::map<std::u16string, std::uint32_t> modelAttributes_;   // by model key
     std::map<SearchHandle, Search> searches_;
+
+    struct OpenStream {
+        std::u16string path;
+        std::string pending;
+    };
+    std::map<FileStream, OpenStream> streams_;
+    FileStream nextStream_ = 0x5000;
+
     SystemHandle newHandle();
     std::map<ProcAddress, std::string> procNames_;
     std::map<std::string, ProcAddress> procByName_;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <wincrypt.h>
+
 #include <utility>
 
 namespace baseline::win32 {
@@ -52,5 +54,28 @@ struct FindTraits {
 
 using UniqueHandle = Unique<HandleTraits>;
 using UniqueFind = Unique<FindTraits>;
+
+// --- file identity: the signature's store, message and certificate ---
+struct CertStoreTraits {
+    using Type = HCERTSTORE;
+    static Type invalid() { return nullptr; }
+    static void close(Type store) { CertCloseStore(store, 0); }
+};
+
+struct CryptMsgTraits {
+    using Type = HCRYPTMSG;
+    static Type invalid() { return nullptr; }
+    static void close(Type message) { CryptMsgClose(message); }
+};
+
+struct CertContextTraits {
+    using Type = PCCERT_CONTEXT;
+    static Type invalid() { return nullptr; }
+    static void close(Type context) { CertFreeCertificateContext(context); }
+};
+
+using UniqueCertStore = Unique<CertStoreTraits>;
+using UniqueCryptMsg = Unique<CryptMsgTraits>;
+using UniqueCertContext = Unique<CertContextTraits>;
 
 }  // namespace baseline::win32

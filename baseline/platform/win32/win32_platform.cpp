@@ -11,6 +11,19 @@
 #include "platform/utf.h"
 #include "platform/win32/wide.h"
 
+// --- file identity and the allowlist document ---
+#include <psapi.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <new>
+#include <vector>
+
+#include "platform/win32/file_identity_readers.h"
+
 namespace baseline {
 namespace {
 
@@ -280,6 +293,167 @@ bool Win32Platform::wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) {
 
 bool Win32Platform::wow64RevertWow64FsRedirection(std::uintptr_t oldValue) {
     return Wow64RevertWow64FsRedirection(reinterpret_cast<PVOID>(oldValue)) != FALSE;
+}
+
+// --- file identity and the allowlist document ---
+
+namespace {
+
+tm toNative(const LocalTime& local) {
+    tm native{};
+    native.tm_sec = local.second;
+    native.tm_min = local.minute;
+    native.tm_hour = local.hour;
+    native.tm_mday = local.dayOfMonth;
+    native.tm_mon = local.month;
+    native.tm_year = local.yearsSince1900;
+    native.tm_wday = local.weekday;
+    native.tm_yday = local.dayOfYear;
+    native.tm_isdst = local.isDaylightSaving;
+    return native;
+}
+
+FILE* asFile(FileStream stream) { return reinterpret_cast<FILE*>(stream); }
+
+}  // namespace
+
+bool Win32Platform::getComputerNameEx(std::uint32_t nameType, std::u16string& name,
+                                      std::uint32_t bufferSize) {
+    std::vector<wchar_t> buffer(bufferSize + 1, L'\0');
+    DWORD size = bufferSize;
+    if (!GetComputerNameExW(static_cast<COMPUTER_NAME_FORMAT>(nameType), buffer.data(), &size)) {
+        return false;
+    }
+    name.assign(reinterpret_cast<const char16_t*>(buffer.data()), size);
+    return true;
+}
+
+std::uint32_t Win32Platform::getModuleFileName(std::u16string& path, std::uint32_t bufferLength) {
+    std::vector<wchar_t> buffer(bufferLength + 1, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), bufferLength);
+    // The caller reads GetLastError next; nothing here may change it.
+    const DWORD error = GetLastError();
+    path.clear();
+    for (DWORD i = 0; i < length && i < bufferLength && buffer[i] != L'\0'; ++i) {
+        path.push_back(static_cast<char16_t>(buffer[i]));
+    }
+    SetLastError(error);
+    return length;
+}
+
+std::uint64_t Win32Platform::getSystemTimeAsFileTime() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+std::int64_t Win32Platform::time64() { return _time64(nullptr); }
+
+bool Win32Platform::localTime64(std::int64_t seconds, LocalTime& local) {
+    const __time64_t time = seconds;
+    tm native{};
+    if (_localtime64_s(&native, &time) != 0) return false;
+    local.second = native.tm_sec;
+    local.minute = native.tm_min;
+    local.hour = native.tm_hour;
+    local.dayOfMonth = native.tm_mday;
+    local.month = native.tm_mon;
+    local.yearsSince1900 = native.tm_year;
+    local.weekday = native.tm_wday;
+    local.dayOfYear = native.tm_yday;
+    local.isDaylightSaving = native.tm_isdst;
+    return true;
+}
+
+bool Win32Platform::ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) {
+    const __time64_t time = seconds;
+    std::vector<char> buffer(bufferSize + 1, '\0');
+    if (_ctime64_s(buffer.data(), bufferSize, &time) != 0) return false;
+    text.assign(buffer.data());
+    return true;
+}
+
+std::size_t Win32Platform::wcsftime(std::u16string& out, std::size_t bufferLength,
+                                    const std::u16string& format, const LocalTime& local) {
+    const tm native = toNative(local);
+    std::vector<wchar_t> buffer(bufferLength + 1, L'\0');
+    const std::size_t written = ::wcsftime(buffer.data(), bufferLength, asWide(format), &native);
+    // msvcrt fills the whole buffer when the text just fits without its
+    // terminator; that is a result that does not fit.
+    if (written == 0 || written >= bufferLength) return 0;
+    out.assign(reinterpret_cast<const char16_t*>(buffer.data()), written);
+    return written;
+}
+
+bool Win32Platform::wstat64(const std::u16string& path, FileStatus& status) {
+    struct _stat64 native{};
+    if (_wstat64(asWide(path), &native) != 0) return false;
+    status.modifiedTime = native.st_mtime;
+    status.size = static_cast<std::uint64_t>(native.st_size);
+    return true;
+}
+
+int Win32Platform::waccess(const std::u16string& path, int mode) { return _waccess(asWide(path), mode); }
+
+FileStream Win32Platform::createNewTextFile(const std::u16string& path) {
+    // CREATE_NEW makes the existence test and the creation one step, so a file
+    // that appeared since the name was chosen is never truncated.
+    HANDLE file = CreateFileW(asWide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
+    if (descriptor == -1) {
+        CloseHandle(file);
+        DeleteFileW(asWide(path));  // ours, and still empty
+        SetLastError(ERROR_OPEN_FAILED);
+        return 0;
+    }
+    FILE* stream = _wfdopen(descriptor, L"wt");
+    if (stream == nullptr) {
+        _close(descriptor);
+        DeleteFileW(asWide(path));
+        SetLastError(ERROR_OPEN_FAILED);
+        return 0;
+    }
+    return reinterpret_cast<FileStream>(stream);
+}
+
+bool Win32Platform::fwrite(FileStream stream, const std::string& bytes) {
+    if (bytes.empty()) return true;
+    return std::fwrite(bytes.data(), 1, bytes.size(), asFile(stream)) == bytes.size();
+}
+
+bool Win32Platform::fflush(FileStream stream) { return std::fflush(asFile(stream)) == 0; }
+
+bool Win32Platform::fclose(FileStream stream) { return std::fclose(asFile(stream)) == 0; }
+
+bool Win32Platform::readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
+                                       std::int32_t& status) {
+    try {
+        return win32::readVersionStrings(path, strings, status);
+    } catch (const std::bad_alloc&) {
+        status = kStatusIdentityUnavailable;
+        return false;
+    }
+}
+
+bool Win32Platform::readSignerInfo(const std::u16string& path, SignerInfo& signer,
+                                   std::int32_t& status) {
+    try {
+        return win32::readSignerInfo(path, signer, status);
+    } catch (const std::bad_alloc&) {
+        status = kStatusIdentityUnavailable;
+        return false;
+    }
+}
+
+bool Win32Platform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
+    PROCESS_MEMORY_COUNTERS native{};
+    native.cb = sizeof(native);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &native, sizeof(native))) return false;
+    counters.workingSetSize = native.WorkingSetSize;
+    counters.peakWorkingSetSize = native.PeakWorkingSetSize;
+    return true;
 }
 
 }  // namespace baseline

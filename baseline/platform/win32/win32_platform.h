@@ -44,6 +44,28 @@ public:
     bool wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) override;
     bool wow64RevertWow64FsRedirection(std::uintptr_t oldValue) override;
 
+    // --- file identity and the allowlist document ---
+    bool getComputerNameEx(std::uint32_t nameType, std::u16string& name,
+                           std::uint32_t bufferSize) override;
+    std::uint32_t getModuleFileName(std::u16string& path, std::uint32_t bufferLength) override;
+    std::uint64_t getSystemTimeAsFileTime() override;
+    std::int64_t time64() override;
+    bool localTime64(std::int64_t seconds, LocalTime& local) override;
+    bool ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) override;
+    std::size_t wcsftime(std::u16string& out, std::size_t bufferLength, const std::u16string& format,
+                         const LocalTime& local) override;
+    bool wstat64(const std::u16string& path, FileStatus& status) override;
+    int waccess(const std::u16string& path, int mode) override;
+    FileStream createNewTextFile(const std::u16string& path) override;
+    bool fwrite(FileStream stream, const std::string& bytes) override;
+    bool fflush(FileStream stream) override;
+    bool fclose(FileStream stream) override;
+    bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
+                            std::int32_t& status) override;
+    bool readSignerInfo(const std::u16string& path, SignerInfo& signer,
+                        std::int32_t& status) override;
+    bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
+
 private:
     // Console characters read past the end of the last line (pasted input).
     std::u16string pendingConsoleInput_;

@@ -1,0 +1,243 @@
+// AllowlistWriter: the document's fragments in their fixed order and layout.
+// Every write operation turns any exception into a status: 14004 for the JSON
+// library, 14003 for everything else, a stream that refuses bytes included.
+#include "document/allowlist_writer.h"
+
+#include <json/json.h>
+
+#include <set>
+#include <stdexcept>
+
+#include "discovery/build_status.h"
+#include "discovery/normal_form.h"
+#include "document/json_rendering.h"
+#include "fileidentity/executable_file_record.h"
+#include "hostinfo/host_inventory.h"
+
+namespace baseline {
+namespace {
+
+class StreamFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Counts are written as signed 32-bit integers whatever their type.
+Json::Value count(std::uint32_t value) { return Json::Value(static_cast<Json::Int>(value)); }
+
+Json::Value fileEntryBlock(ExecutableFileRecord& record) {
+    Json::Value entry(Json::objectValue);
+    entry["allowstate"] = Json::Value(static_cast<Json::Int>(record.allowState));
+    entry["attr"] = Json::Value(static_cast<Json::Int>(record.attributes));
+    entry["default"] = Json::Value(record.isDefault);
+    entry["fname"] = jsonText(record.fileName);
+    entry["fpath"] = jsonText(record.directoryPath);
+    entry["id"] = Json::Value(static_cast<Json::Int>(record.id));
+    entry["mtime"] = Json::Value(static_cast<Json::Int64>(record.modifiedTime));
+    entry["mutable"] = Json::Value(record.isMutable);
+    entry["osdrive"] = Json::Value(static_cast<Json::Int>(record.onSystemDrive));
+    entry["pid"] = Json::Value(static_cast<Json::Int>(record.parentId));
+    if (record.kind == kKindDirectory) {
+        entry["ftype"] = "directory";
+        return entry;
+    }
+    entry["ftype"] = "application";
+    // The signer first: for a file it is normally cached already by the
+    // publisher collection, and the version resource is read only here.
+    SignerInfo signer;
+    if (record.getSigner(signer)) {
+        entry["serialno"] = jsonText(signer.serialNumber);
+        entry["issuer"] = jsonText(signer.issuerName);
+        entry["pubname"] = jsonText(signer.publisherName);
+    }
+    FileVersionStrings version;
+    if (record.getVersionStrings(version)) {
+        entry["cname"] = jsonText(version.companyName);
+        entry["fver"] = jsonText(version.fileVersion);
+        entry["ifname"] = jsonText(version.internalName);
+        entry["ofname"] = jsonText(version.originalFilename);
+        entry["prodname"] = jsonText(version.productName);
+        entry["prodver"] = jsonText(version.productVersion);
+    }
+    return entry;
+}
+
+Json::Value publisherBlock(const std::u16string& name, const PublisherEntry& publisher) {
+    Json::Value block(Json::objectValue);
+    block["allowstate"] = Json::Value(static_cast<Json::Int>(publisher.allowState));
+    if (!publisher.certificates.empty()) {
+        Json::Value certificates(Json::arrayValue);
+        for (const auto& [serialNumber, issuer] : publisher.certificates) {
+            Json::Value certificate(Json::objectValue);
+            certificate["issuer"] = jsonText(issuer);
+            certificate["serialno"] = jsonText(serialNumber);
+            certificates.append(certificate);
+        }
+        block["certinfo"] = certificates;
+    }
+    block["mutable"] = Json::Value(publisher.isMutable);
+    block["pubname"] = jsonText(name);
+    block["type"] = Json::Value(static_cast<Json::Int>(publisher.type));
+    return block;
+}
+
+Json::Value directoryBlock(const AllowedDirectoryEntry& directory) {
+    Json::Value block(Json::objectValue);
+    block["allowstate"] = Json::Value(static_cast<Json::Int>(directory.allowState));
+    block["default"] = Json::Value(directory.isDefault);
+    block["dirpath"] = jsonText(directory.dirPath);
+    block["mutable"] = Json::Value(directory.isMutable);
+    block["strictpub"] = Json::Value(directory.strictPublisher);
+    block["type"] = Json::Value(static_cast<Json::Int>(directory.type));
+    return block;
+}
+
+}  // namespace
+
+AllowlistWriter::~AllowlistWriter() {
+    if (out_ != 0) platform_.fclose(out_);
+}
+
+template <typename Body>
+bool AllowlistWriter::guarded(Body&& body) {
+    try {
+        body();
+        status = 0;
+        return true;
+    } catch (const Json::Exception&) {
+        status = kStatusJsonFailed;
+    } catch (...) {
+        status = kStatusWriteFailed;
+    }
+    return false;
+}
+
+void AllowlistWriter::emit(const std::string& bytes) {
+    if (out_ == 0) throw StreamFailure("the document is not open");
+    if (!platform_.fwrite(out_, bytes)) throw StreamFailure("the document did not take the bytes");
+}
+
+void AllowlistWriter::flush() {
+    if (out_ == 0 || !platform_.fflush(out_)) throw StreamFailure("the document could not be flushed");
+}
+
+bool AllowlistWriter::open(const std::u16string& path) {
+    entryWritten = false;
+    if (out_ != 0) return false;  // one writer, one document
+    try {
+        out_ = platform_.createNewTextFile(path);
+        if (out_ == 0) {
+            if (platform_.getLastError() == kErrorFileExists) status = kStatusOutputNameTaken;
+            return false;
+        }
+        return platform_.fwrite(out_, "{");
+    } catch (...) {
+        return false;
+    }
+}
+
+bool AllowlistWriter::writeHeader(const HostInventory* inventory) {
+    if (inventory == nullptr) {
+        status = kStatusNoInventory;
+        return false;
+    }
+    return guarded([&] {
+        Json::Value header(Json::objectValue);
+        header["buildnumber"] = Json::Value(static_cast<Json::UInt>(inventory->buildnumber));
+        header["cdate"] = Json::Value(static_cast<Json::Int64>(platform_.time64()));
+        header["desc"] = jsonText(inventory->desc);
+        header["hostname"] = jsonText(inventory->hostname);
+        header["os"] = jsonText(inventory->os);
+        header["osdrive"] = jsonText(inventory->osdrive);
+        header["osdrivevar"] = jsonText(inventory->osdrivevar);
+        header["osid"] = Json::Value(static_cast<Json::UInt>(inventory->osid));
+        header["osname"] = jsonText(inventory->osname);
+        header["osver"] = jsonText(inventory->osver);
+        header["platform"] = jsonText(inventory->platform);
+        header["suite"] = Json::Value(static_cast<Json::UInt>(inventory->suite));
+        header["title"] = jsonText(inventory->title);
+        emit("\"inventoryinfo\" :" + renderBlock(header) +
+             ",\"inventory\" : {\"files\" : [");
+        flush();
+    });
+}
+
+bool AllowlistWriter::writeFileEntry(ExecutableFileRecord& record) {
+    return guarded([&] {
+        const Json::Value entry = fileEntryBlock(record);
+        if (entryWritten) emit(",");
+        emit(renderBlock(entry));
+        entryWritten = true;
+        flush();
+    });
+}
+
+bool AllowlistWriter::writePublishers(const PublisherTable& publishers) {
+    return guarded([&] {
+        emit("],\"publishers\" : [");
+        bool first = true;
+        for (const auto& [name, publisher] : publishers) {
+            if (!first) emit(",");
+            emit(renderBlock(publisherBlock(name, publisher)));
+            first = false;
+        }
+        emit("]");
+        flush();
+    });
+}
+
+bool AllowlistWriter::writeDirectories(const std::vector<AllowedDirectoryEntry>& directories) {
+    return guarded([&] {
+        emit(",\"directories\" : [");
+        std::set<std::u16string> written;  // normal forms, for this call only
+        bool first = true;
+        for (const AllowedDirectoryEntry& directory : directories) {
+            if (directory.dirPath.empty()) continue;
+            if (!written.insert(normalizePath(directory.dirPath)).second) continue;
+            if (!first) emit(",");
+            emit(renderBlock(directoryBlock(directory)));
+            first = false;
+        }
+        emit("]");
+    });
+}
+
+bool AllowlistWriter::writeMisc(bool globalAllowAppIfPublisherAllowed) {
+    return guarded([&] {
+        Json::Value misc(Json::objectValue);
+        misc["globalstrictpub"] = Json::Value(globalAllowAppIfPublisherAllowed);
+        emit(",\"misc\" : " + renderBlock(misc));
+    });
+}
+
+bool AllowlistWriter::writeDiscoverySummary(const DiscoveryCounters& counters) {
+    return guarded([&] {
+        Json::Value summary(Json::objectValue);
+        summary["alloweddircnt"] = count(counters.alloweddircnt);
+        summary["allowedfilecnt"] = Json::Value(static_cast<Json::Int>(counters.allowedfilecnt));
+        summary["allowedpubcnt"] = count(counters.allowedpubcnt);
+        summary["dircnt"] = count(counters.dircnt);
+        summary["endtime"] = Json::Value(counters.endtime);
+        summary["filecnt"] = count(counters.filecnt);
+        summary["starttime"] = Json::Value(counters.starttime);
+        summary["status"] = counters.status ? "succeed" : "failed";
+        summary["supportedfilecnt"] = count(counters.supportedfilecnt);
+        emit(",\"discoverysummary\" : " + renderBlock(summary) + "}");
+        flush();
+    });
+}
+
+bool AllowlistWriter::close() {
+    if (out_ == 0) return false;
+    bool closed = false;
+    try {
+        closed = platform_.fwrite(out_, "}");
+    } catch (...) {
+    }
+    // The stream is released whatever happened to the last brace.
+    const FileStream stream = out_;
+    out_ = 0;
+    return platform_.fclose(stream) && closed;
+}
+
+}  // namespace baseline

@@ -1,0 +1,45 @@
+// DiscoveryEngine::buildOutputPath: the document's full path, refused when the
+// name is already taken. The document is later created exclusively as well, so
+// a file that appears after this test is still never overwritten.
+#include "document/output_path.h"
+
+#include "discovery/build_status.h"
+#include "discovery/discovery_engine.h"
+#include "platform/platform.h"
+
+namespace baseline {
+
+bool DiscoveryEngine::buildOutputPath() {
+    Platform& system = platform();
+    LocalTime local;
+    const std::int64_t now = system.time64();
+    std::u16string suffix;
+    // Without the date and time the name would be the bare title, with no
+    // extension; such a path cannot be made at all.
+    if (!system.localTime64(now, local) ||
+        system.wcsftime(suffix, kOutputNameSuffixBufferLength, kOutputNameSuffixFormat, local) == 0) {
+        outputPath.clear();
+        statusCode = kStatusOutputNameTaken;
+        return false;
+    }
+
+    std::u16string modulePath;
+    const std::uint32_t length = system.getModuleFileName(modulePath, kModulePathBufferLength);
+    const std::uint32_t error = system.getLastError();
+    const bool cut = length == kModulePathBufferLength && error == kErrorInsufficientBuffer;
+    std::u16string directory;
+    if (length != 0 && !cut) {
+        const auto backslash = modulePath.rfind(u'\\');
+        directory = backslash == std::u16string::npos ? modulePath : modulePath.substr(0, backslash + 1);
+    }
+    outputPath = directory + title + suffix;
+
+    if (system.waccess(outputPath, 0) == 0) {
+        statusCode = kStatusOutputNameTaken;
+        return false;
+    }
+    statusCode = 0;
+    return true;
+}
+
+}  // namespace baseline

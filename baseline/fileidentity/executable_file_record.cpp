@@ -1,0 +1,80 @@
+// ExecutableFileRecord: path splitting, the last-write time through the C
+// runtime's stat, and the read-once signer and version requests.
+#include "fileidentity/executable_file_record.h"
+
+#include "platform/platform.h"
+
+namespace baseline {
+
+bool ExecutableFileRecord::setPath(const std::u16string& path) {
+    if (path.empty()) {
+        lastStatus = kStatusPathNotSplittable;
+        return false;
+    }
+    const auto backslash = path.rfind(u'\\');
+    if (backslash != std::u16string::npos && backslash + 1 < path.size()) {
+        fullPath = path;
+        directoryPath = path.substr(0, backslash + 1);
+        fileName = path.substr(backslash + 1);
+        lastStatus = 0;
+        return true;
+    }
+    // A drive root (C:\ or C:) is its own name, with no directory part.
+    const auto colon = path.rfind(u':');
+    if (colon == 1) {
+        fullPath = path;
+        directoryPath.clear();
+        fileName = path;
+        lastStatus = 0;
+        return true;
+    }
+    lastStatus = kStatusPathNotSplittable;
+    return false;
+}
+
+bool ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t id_,
+                                         std::int32_t parentId_, std::int32_t onSystemDrive_,
+                                         std::int32_t allowState_, bool isMutable_,
+                                         bool isDefault_, std::int32_t kind_) {
+    attributes = attributes_;
+    id = id_;
+    parentId = parentId_;
+    onSystemDrive = onSystemDrive_;
+    allowState = allowState_;
+    isMutable = isMutable_;
+    isDefault = isDefault_;
+    kind = kind_;
+    FileStatus status;
+    modifiedTime = platform_.wstat64(fullPath, status) ? status.modifiedTime : 0;
+    return true;
+}
+
+bool ExecutableFileRecord::getSigner(SignerInfo& out) {
+    if (!signerRead) {
+        signerRead = true;
+        // A reader that fails must not leave a status that claims success.
+        if (!platform_.readSignerInfo(fullPath, signer, signerStatus) && signerStatus == 0) {
+            signerStatus = kStatusIdentityUnavailable;
+        }
+    }
+    lastStatus = signerStatus;
+    if (signerStatus != 0) return false;
+    out = signer;
+    return true;
+}
+
+bool ExecutableFileRecord::getVersionStrings(FileVersionStrings& out) {
+    if (!versionRead) {
+        versionRead = true;
+        if (!platform_.readVersionStrings(fullPath, versionStrings, versionStatus) &&
+            versionStatus == 0) {
+            versionStatus = kStatusIdentityUnavailable;
+        }
+    }
+    lastStatus = versionStatus;
+    if (versionStatus != 0) return false;
+    out = versionStrings;
+    return true;
+}
+
+}  // namespace baseline

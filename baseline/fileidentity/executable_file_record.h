@@ -1,0 +1,59 @@
+// One discovered directory or executable on its way into the document: its
+// split path, the values the walk decided for it, its last-write time, and its
+// signer and version strings, each read from the file at most once and only
+// when first asked for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "fileidentity/file_identity.h"
+
+namespace baseline {
+
+class Platform;
+
+constexpr std::int32_t kKindApplication = 1;
+constexpr std::int32_t kKindDirectory = 2;
+
+class ExecutableFileRecord {
+public:
+    explicit ExecutableFileRecord(Platform& platform) : platform_(platform) {}
+
+    // Splits `path` into directory part (up to and including the last
+    // backslash) and name. False with lastStatus 13001 when it cannot.
+    bool setPath(const std::u16string& path);
+    // Stores the walk's values and reads the last-write time; always true.
+    bool setProperties(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
+                       std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable,
+                       bool isDefault, std::int32_t kind);
+    // Copy the signer or the version strings to the caller when available.
+    // The first request reads the file; later ones repeat its answer.
+    bool getSigner(SignerInfo& out);
+    bool getVersionStrings(FileVersionStrings& out);
+
+    std::u16string fullPath;
+    std::u16string fileName;
+    std::u16string directoryPath;
+    bool signerRead = false;
+    std::int32_t signerStatus = 0;
+    bool versionRead = false;
+    std::int32_t versionStatus = 0;
+    std::int32_t lastStatus = 0;
+    std::int32_t id = 0;
+    std::int32_t parentId = -1;
+    std::int32_t attributes = 0;
+    std::int32_t onSystemDrive = 0;
+    std::int32_t allowState = 1;
+    bool isMutable = true;
+    bool isDefault = false;
+    std::int64_t modifiedTime = 0;
+    std::int32_t kind = kKindApplication;
+    SignerInfo signer;
+    FileVersionStrings versionStrings;
+
+private:
+    Platform& platform_;
+};
+
+}  // namespace baseline

@@ -1,0 +1,27 @@
+// The facts the allowlist document's header carries about the machine it was
+// made on, with the run's title and description.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace baseline {
+
+struct HostInventory {
+    std::u16string title;
+    std::u16string desc;
+    std::u16string hostname;  // fully qualified DNS name; empty when unreadable
+    std::u16string os;
+    std::u16string platform;  // "64-bit" or "32-bit"
+    std::u16string osname;
+    std::u16string osver;     // major.minor, for example 10.0
+    std::uint32_t buildnumber = 0;
+    std::uint32_t suite = 0;
+    std::uint32_t osid = 0;
+    std::u16string osdrive;   // normally a letter and a colon
+    std::u16string osdrivevar;
+};
+
+constexpr std::uint32_t kHostInfoBufferLength = 260;
+
+}  // namespace baseline

@@ -1,0 +1,147 @@
+// ExecutableFileRecord over the in-memory platform: path splitting, the
+// walk's values and the last-write time, and signer and version reads that
+// happen at most once, failures included.
+#include <gtest/gtest.h>
+
+#include "fileidentity/executable_file_record.h"
+#include "memory_platform.h"
+
+namespace baseline {
+namespace {
+
+using testing::MemoryPlatform;
+
+struct SplitCase {
+    std::u16string path;
+    bool splits;
+    std::u16string directory;
+    std::u16string name;
+};
+
+class PathSplit : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(PathSplit, DirectoryPartKeepsItsBackslash) {
+    MemoryPlatform platform;
+    ExecutableFileRecord record(platform);
+    const SplitCase& c = GetParam();
+    EXPECT_EQ(record.setPath(c.path), c.splits);
+    if (c.splits) {
+        EXPECT_EQ(record.lastStatus, 0);
+        EXPECT_EQ(record.fullPath, c.path);
+        EXPECT_EQ(record.directoryPath, c.directory);
+        EXPECT_EQ(record.fileName, c.name);
+    } else {
+        EXPECT_EQ(record.lastStatus, kStatusPathNotSplittable);
+        EXPECT_EQ(record.fullPath, u"");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Record, PathSplit,
+    ::testing::Values(SplitCase{u"C:\\Tools\\tool.exe", true, u"C:\\Tools\\", u"tool.exe"},
+                      SplitCase{u"C:\\Tools", true, u"C:\\", u"Tools"},
+                      SplitCase{u"C:\\", true, u"", u"C:\\"},
+                      SplitCase{u"C:", true, u"", u"C:"},
+                      SplitCase{u"C:\\\\Windows", true, u"C:\\\\", u"Windows"},
+                      SplitCase{u"C:\\Tools\\", true, u"", u"C:\\Tools\\"},
+                      SplitCase{u"\\\\server\\share\\a.exe", true, u"\\\\server\\share\\", u"a.exe"},
+                      SplitCase{u"", false, u"", u""},
+                      SplitCase{u"tool.exe", false, u"", u""},
+                      SplitCase{u"Tools\\", false, u"", u""},
+                      SplitCase{u"AB:x", false, u"", u""}));
+
+TEST(Record, StartsWithTheDocumentedValues) {
+    MemoryPlatform platform;
+    const ExecutableFileRecord record(platform);
+    EXPECT_EQ(record.parentId, -1);
+    EXPECT_EQ(record.allowState, 1);
+    EXPECT_TRUE(record.isMutable);
+    EXPECT_FALSE(record.isDefault);
+    EXPECT_EQ(record.kind, kKindApplication);
+    EXPECT_EQ(record.modifiedTime, 0);
+    EXPECT_FALSE(record.signerRead);
+    EXPECT_FALSE(record.versionRead);
+}
+
+TEST(Record, PropertiesAreStoredInTheirOrderAndTheTimeIsRead) {
+    MemoryPlatform platform;
+    platform.fileStatuses[u"C:\\a.exe"] = FileStatus{1710410400, 10};
+    ExecutableFileRecord record(platform);
+    ASSERT_TRUE(record.setPath(u"C:\\a.exe"));
+    EXPECT_TRUE(record.setProperties(0x21, 7, 3, 1, 0, false, true, kKindApplication));
+    EXPECT_EQ(record.attributes, 0x21);
+    EXPECT_EQ(record.id, 7);
+    EXPECT_EQ(record.parentId, 3);
+    EXPECT_EQ(record.onSystemDrive, 1);
+    EXPECT_EQ(record.allowState, 0);
+    EXPECT_FALSE(record.isMutable);
+    EXPECT_TRUE(record.isDefault);
+    EXPECT_EQ(record.modifiedTime, 1710410400);
+
+    ExecutableFileRecord unreadable(platform);
+    ASSERT_TRUE(unreadable.setPath(u"C:\\gone.exe"));
+    EXPECT_TRUE(unreadable.setProperties(0, 0, -1, 0, 1, true, true, kKindDirectory));
+    EXPECT_EQ(unreadable.modifiedTime, 0);
+    EXPECT_EQ(unreadable.kind, kKindDirectory);
+}
+
+TEST(Record, TheSignerIsReadOnceAndItsAnswerRepeated) {
+    MemoryPlatform platform;
+    const SignerInfo signer{u"Pub", u"CA", u"00ff"};
+    platform.signers[u"C:\\a.exe"] = {0, signer};
+    ExecutableFileRecord record(platform);
+    ASSERT_TRUE(record.setPath(u"C:\\a.exe"));
+    SignerInfo first;
+    SignerInfo second;
+    EXPECT_TRUE(record.getSigner(first));
+    platform.signers.erase(u"C:\\a.exe");  // the file changed since: the record does not look again
+    EXPECT_TRUE(record.getSigner(second));
+    EXPECT_EQ(first, signer);
+    EXPECT_EQ(second, signer);
+    EXPECT_EQ(platform.signerReads[u"C:\\a.exe"], 1);
+    EXPECT_EQ(record.lastStatus, 0);
+}
+
+TEST(Record, AFailedReadIsRememberedTooAndLeavesTheCallersRecord) {
+    MemoryPlatform platform;
+    platform.signers[u"C:\\b.exe"] = {kStatusIdentityUnavailable, {}};
+    ExecutableFileRecord record(platform);
+    ASSERT_TRUE(record.setPath(u"C:\\b.exe"));
+    SignerInfo caller{u"kept", u"kept", u"kept"};
+    EXPECT_FALSE(record.getSigner(caller));
+    EXPECT_EQ(record.lastStatus, kStatusIdentityUnavailable);
+    platform.signers[u"C:\\b.exe"] = {0, SignerInfo{u"P", u"I", u"01"}};
+    EXPECT_FALSE(record.getSigner(caller));
+    EXPECT_EQ(platform.signerReads[u"C:\\b.exe"], 1);
+    EXPECT_EQ(caller, (SignerInfo{u"kept", u"kept", u"kept"}));
+    EXPECT_EQ(record.signerStatus, kStatusIdentityUnavailable);
+}
+
+TEST(Record, VersionStringsFollowTheSamePatternAndLastStatusTracksTheLastRequest) {
+    MemoryPlatform platform;
+    FileVersionStrings strings;
+    strings.companyName = u"Company";
+    platform.versions[u"C:\\c.exe"] = {0, strings};
+    ExecutableFileRecord record(platform);
+    ASSERT_TRUE(record.setPath(u"C:\\c.exe"));
+    SignerInfo signer;
+    EXPECT_FALSE(record.getSigner(signer));  // unsigned
+    EXPECT_EQ(record.lastStatus, kStatusNoEmbeddedSignature);
+    FileVersionStrings got;
+    EXPECT_TRUE(record.getVersionStrings(got));
+    EXPECT_EQ(record.lastStatus, 0);
+    EXPECT_TRUE(record.getVersionStrings(got));
+    EXPECT_EQ(got, strings);
+    EXPECT_EQ(platform.versionReads[u"C:\\c.exe"], 1);
+    EXPECT_FALSE(record.getSigner(signer));
+    EXPECT_EQ(record.lastStatus, kStatusNoEmbeddedSignature);
+    EXPECT_EQ(platform.signerReads[u"C:\\c.exe"], 1);
+
+    ExecutableFileRecord noResource(platform);
+    ASSERT_TRUE(noResource.setPath(u"C:\\d.exe"));
+    EXPECT_FALSE(noResource.getVersionStrings(got));
+    EXPECT_EQ(noResource.lastStatus, kStatusNoVersionResource);
+}
+
+}  // namespace
+}  // namespace baseline
