@@ -12,7 +12,8 @@ DiscoveryEngine::DiscoveryEngine(Platform& platform, std::u16string title,
     : title(std::move(title)),
       description(std::move(description)),
       config(std::move(config)),
-      platform_(platform) {}
+      platform_(platform),
+      paths_(platform, this->config) {}
 
 void DiscoveryEngine::recordStartTime() { counters.starttime = timeText(platform_); }
 

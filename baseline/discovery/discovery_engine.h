@@ -11,10 +11,14 @@
 #include <vector>
 
 #include "config/baseline_config.h"
+#include "discovery/discovery_paths.h"
 #include "discovery/discovery_records.h"
+#include "discovery/walk_entry.h"
 
 namespace baseline {
 
+class AllowlistWriter;
+class ExecutableFileRecord;
 class Platform;
 struct HostInventory;
 
@@ -36,6 +40,18 @@ public:
     // False with status 14001 when a file or directory of that name exists.
     bool buildOutputPath();
 
+    // The whole build run: names and opens the document, writes the header,
+    // lists the configured allowed directories, walks, settles the publishers,
+    // writes the sections and closes the document, as failed on any error once
+    // it is open (discovery/build_run.cpp). True when the document is complete.
+    bool runBuild();
+
+    // The breadth-first walk over the roots (discovery/directory_walk.cpp).
+    // Needs the open document writer of the build run.
+    bool walkDirectories();
+    // Records one root, directory or file and writes it into the document.
+    bool recordDiscoveredItem(const WalkEntry& entry);
+
     Platform& platform() { return platform_; }
 
     std::u16string title;
@@ -49,7 +65,20 @@ public:
     BaselineConfig config;
 
 private:
+    struct Walk;
+    bool listDirectory(Walk& walk, const WalkEntry& directory);
+    bool isImmutable(const WalkEntry& parent, const WalkEntry& child);
+    std::int32_t classifyAllowed(const WalkEntry& parent, const WalkEntry& child);
+    void collectPublisher(ExecutableFileRecord& record, bool itemMutable);
+    bool buildDocument(AllowlistWriter& writer);
+    bool listConfiguredDirectories();
+    void settleAllowedPublishers();
+
     Platform& platform_;
+    DiscoveryPaths paths_;
+    AllowlistWriter* writer_ = nullptr;  // the build run's, while it runs
+    // Certificate serial numbers already collected, across all publishers.
+    std::set<std::u16string> processedSerials_;
 };
 
 }  // namespace baseline

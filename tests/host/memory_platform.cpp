@@ -248,7 +248,7 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
                                                        std::u16string& expanded,
                                                        std::uint32_t bufferLength) {
     calls.push_back("ExpandEnvironmentStringsW");
-    if (expansionFails) return 0;
+    if (expansionFails || failingExpansions.count(source)) return 0;
     // %NAME% is replaced when NAME is defined; otherwise it stays as written.
     std::u16string result;
     std::size_t i = 0;
@@ -305,9 +305,12 @@ namespace {
 
 bool isDriveRootKey(const std::u16string& key) { return key.size() == 2 && key[1] == u':'; }
 
-std::u16string parentKey(const std::u16string& key) {
-    const auto slash = key.rfind(u'\\');
-    return slash == std::u16string::npos ? std::u16string() : key.substr(0, slash);
+// The path without its last component, in the case it was written.
+std::u16string parentPath(const std::u16string& path) {
+    std::u16string trimmed = path;
+    while (!trimmed.empty() && (trimmed.back() == u'\\' || trimmed.back() == u'/')) trimmed.pop_back();
+    const auto slash = trimmed.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? std::u16string() : trimmed.substr(0, slash);
 }
 
 std::u16string leafName(const std::u16string& path) {
@@ -325,21 +328,20 @@ void MemoryPlatform::addDirectory(const std::u16string& path, std::uint32_t attr
         listings_[key];
         return;
     }
-    const auto parent = parentKey(key);
-    if (!parent.empty() && !listings_.count(parent)) addDirectory(parent);
+    const auto parent = parentPath(path);
+    if (!parent.empty() && !listings_.count(modelKey(parent))) addDirectory(parent);
     if (!listings_.count(key)) {
         listings_[key] = {FindData{kFileAttributeDirectory, u"."}, FindData{kFileAttributeDirectory, u".."}};
     }
     modelAttributes_[key] = attributes;
-    if (!parent.empty()) listings_[parent].push_back(FindData{attributes, leafName(path)});
+    if (!parent.empty()) listings_[modelKey(parent)].push_back(FindData{attributes, leafName(path)});
 }
 
 void MemoryPlatform::addFile(const std::u16string& path, std::uint32_t attributes) {
-    const auto key = modelKey(path);
-    const auto parent = parentKey(key);
-    if (!listings_.count(parent)) addDirectory(parent);
-    modelAttributes_[key] = attributes;
-    listings_[parent].push_back(FindData{attributes, leafName(path)});
+    const auto parent = parentPath(path);
+    if (!listings_.count(modelKey(parent))) addDirectory(parent);
+    modelAttributes_[modelKey(path)] = attributes;
+    listings_[modelKey(parent)].push_back(FindData{attributes, leafName(path)});
 }
 
 SearchHandle MemoryPlatform::findFirstFile(const std::u16string& pattern, FindData& data) {

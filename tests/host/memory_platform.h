@@ -116,6 +116,7 @@ public:
     // Variables by name; lookups ignore ASCII case, as Windows does.
     std::map<std::u16string, std::u16string> environment;
     bool expansionFails = false;
+    std::set<std::u16string> failingExpansions;  // sources whose expansion fails
     // Attributes by path, exactly as the program asks for them.
     std::map<std::u16string, std::uint32_t> fileAttributes;
 

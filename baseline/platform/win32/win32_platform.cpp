@@ -386,6 +386,18 @@ std::size_t Win32Platform::wcsftime(std::u16string& out, std::size_t bufferLengt
 }
 
 bool Win32Platform::wstat64(const std::u16string& path, FileStatus& status) {
+    if (path.size() >= kLongPathThreshold) {
+        // The C runtime's stat does not take every extended-length path; the
+        // attribute query gives the same two facts for any length.
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(asWide(systemPath(path)), GetFileExInfoStandard, &data)) return false;
+        const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                    data.ftLastWriteTime.dwLowDateTime;
+        // 100-nanosecond units since 1601 to seconds since 1970.
+        status.modifiedTime = static_cast<std::int64_t>((ticks - 116444736000000000ULL) / 10000000ULL);
+        status.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return true;
+    }
     struct _stat64 native{};
     if (_wstat64(asWide(path), &native) != 0) return false;
     status.modifiedTime = native.st_mtime;
@@ -393,25 +405,30 @@ bool Win32Platform::wstat64(const std::u16string& path, FileStatus& status) {
     return true;
 }
 
-int Win32Platform::waccess(const std::u16string& path, int mode) { return _waccess(asWide(path), mode); }
+int Win32Platform::waccess(const std::u16string& path, int mode) {
+    if (path.size() >= kLongPathThreshold) {
+        return GetFileAttributesW(asWide(systemPath(path))) == INVALID_FILE_ATTRIBUTES ? -1 : 0;
+    }
+    return _waccess(asWide(path), mode);
+}
 
 FileStream Win32Platform::createNewTextFile(const std::u16string& path) {
     // CREATE_NEW makes the existence test and the creation one step, so a file
     // that appeared since the name was chosen is never truncated.
-    HANDLE file = CreateFileW(asWide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = CreateFileW(asWide(systemPath(path)), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
     if (descriptor == -1) {
         CloseHandle(file);
-        DeleteFileW(asWide(path));  // ours, and still empty
+        DeleteFileW(asWide(systemPath(path)));  // ours, and still empty
         SetLastError(ERROR_OPEN_FAILED);
         return 0;
     }
     FILE* stream = _wfdopen(descriptor, L"wt");
     if (stream == nullptr) {
         _close(descriptor);
-        DeleteFileW(asWide(path));
+        DeleteFileW(asWide(systemPath(path)));
         SetLastError(ERROR_OPEN_FAILED);
         return 0;
     }
@@ -430,7 +447,7 @@ bool Win32Platform::fclose(FileStream stream) { return std::fclose(asFile(stream
 bool Win32Platform::readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
                                        std::int32_t& status) {
     try {
-        return win32::readVersionStrings(path, strings, status);
+        return win32::readVersionStrings(systemPath(path), strings, status);
     } catch (const std::bad_alloc&) {
         status = kStatusIdentityUnavailable;
         return false;
@@ -440,7 +457,7 @@ bool Win32Platform::readVersionStrings(const std::u16string& path, FileVersionSt
 bool Win32Platform::readSignerInfo(const std::u16string& path, SignerInfo& signer,
                                    std::int32_t& status) {
     try {
-        return win32::readSignerInfo(path, signer, status);
+        return win32::readSignerInfo(systemPath(path), signer, status);
     } catch (const std::bad_alloc&) {
         status = kStatusIdentityUnavailable;
         return false;

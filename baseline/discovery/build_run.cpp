@@ -1,0 +1,144 @@
+// The build run: one call turns the loaded configuration into one allowlist
+// document, in a fixed order, and closes the document as failed on any error
+// once it is open.
+#include <json/json.h>
+
+#include <exception>
+
+#include "discovery/build_status.h"
+#include "discovery/discovery_engine.h"
+#include "discovery/discovery_paths.h"
+#include "discovery/normal_form.h"
+#include "document/allowlist_writer.h"
+#include "hostinfo/host_inventory.h"
+#include "platform/platform.h"
+
+namespace baseline {
+
+bool DiscoveryEngine::runBuild() {
+    recordStartTime();
+    AllowlistWriter writer(platform_);
+    try {
+        if (!buildOutputPath()) return false;
+        if (!writer.open(outputPath)) {
+            statusCode = writer.status;
+            return false;
+        }
+        statusCode = writer.status;
+    } catch (...) {
+        statusCode = kStatusWriteFailed;
+        return false;
+    }
+
+    writer_ = &writer;
+    bool succeeded = false;
+    try {
+        succeeded = buildDocument(writer);
+    } catch (const Json::Exception&) {
+        statusCode = kStatusJsonFailed;
+    } catch (...) {
+        statusCode = kStatusWriteFailed;
+    }
+    writer_ = nullptr;
+
+    if (!succeeded) counters.status = false;
+    // The finishing step runs on every path once the document is open; its
+    // outcome does not change the run's result.
+    try {
+        if (!succeeded) recordEndTime();
+        writer.writeMisc(config.globalAllowAppIfPublisherAllowed);
+        writer.writeDiscoverySummary(counters);
+        writer.close();
+    } catch (...) {
+    }
+    if (succeeded) statusCode = 0;
+    return succeeded;
+}
+
+bool DiscoveryEngine::buildDocument(AllowlistWriter& writer) {
+    HostInventory inventory;
+    if (!fillHostInventory(inventory)) return false;
+    if (!writer.writeHeader(&inventory)) {
+        statusCode = writer.status;
+        return false;
+    }
+
+    if (!listConfiguredDirectories()) return false;
+
+    for (const auto name : kBuiltInPublisherNames) knownPublishers.insert(lowerAscii(std::u16string(name)));
+
+    if (!walkDirectories()) return false;
+
+    settleAllowedPublishers();
+
+    if (!writer.writePublishers(publisherTable)) {
+        statusCode = writer.status;
+        return false;
+    }
+    counters.alloweddircnt = static_cast<std::uint32_t>(allowedDirectories.size());
+    if (!writer.writeDirectories(allowedDirectories)) {
+        statusCode = writer.status;
+        return false;
+    }
+    recordEndTime();
+    counters.status = true;
+    return true;
+}
+
+bool DiscoveryEngine::listConfiguredDirectories() {
+    for (const auto& configured : config.allowedDirectories) {
+        AllowedDirectoryEntry entry;
+        entry.isMutable = config.defaultMutable;
+        entry.strictPublisher = true;
+        std::u16string expanded;
+        if (!expandPath(platform_, configured, expanded)) return false;
+        const std::u16string normal = normalizePath(expanded);
+        // A directory that cannot be queried has every attribute bit set, and so
+        // counts as a system directory: immutable.
+        if (platform_.getFileAttributes(expanded) & kFileAttributeSystem) {
+            entry.isMutable = false;
+        } else {
+            if (!paths_.buildImmutableSet.ensureBuilt(platform_, config.immutableDirectories)) return false;
+            if (paths_.buildImmutableSet.contains(normal)) entry.isMutable = false;
+        }
+        for (const auto& nonStrict : config.nonStrictPublisherDirectories) {
+            if (nonStrict == normal) {
+                entry.strictPublisher = false;
+                break;
+            }
+        }
+        entry.type = 1;
+        entry.allowState = 1;
+        entry.isDefault = true;
+        entry.dirPath = configured;
+        allowedDirectories.push_back(std::move(entry));
+    }
+    return true;
+}
+
+void DiscoveryEngine::settleAllowedPublishers() {
+    for (const auto& name : config.allowedPublishers) {
+        if (!knownPublishers.count(lowerAscii(name))) continue;
+        // Replaces an entry of exactly this spelling, certificates and all.
+        PublisherEntry& entry = publisherTable[name];
+        entry.certificates.clear();
+        entry.allowState = 1;
+        entry.type = 1;
+        entry.seen = true;
+        entry.isMutable = config.defaultMutable;
+    }
+    counters.allowedpubcnt = static_cast<std::uint32_t>(publisherTable.size());
+    for (const auto name : kBuiltInPublisherNames) {
+        const std::u16string builtIn(name);
+        PublisherEntry* entry = publisherTable.find(builtIn);
+        if (entry == nullptr) {
+            entry = &publisherTable[builtIn];
+            entry->allowState = 0;
+            entry->type = 0;
+            entry->seen = false;
+        }
+        entry->isMutable = false;
+    }
+}
+
+}  // namespace baseline

@@ -1,0 +1,229 @@
+// The breadth-first walk over the discovery roots: listing, counting, the
+// mutable and allowed rules, first-level directory entries, and the recording
+// of every root, directory and executable into the document.
+#include <deque>
+
+#include "discovery/build_status.h"
+#include "discovery/discovery_engine.h"
+#include "discovery/normal_form.h"
+#include "discovery/walk_entry.h"
+#include "document/allowlist_writer.h"
+#include "fileidentity/executable_file_record.h"
+#include "hostinfo/os_identity.h"
+#include "platform/platform.h"
+
+namespace baseline {
+namespace {
+
+// Turns WOW64 redirection off for one listing and back on exactly once,
+// whichever way the listing ends.
+class RedirectionOff {
+public:
+    explicit RedirectionOff(Platform& platform) : platform_(platform) {}
+    RedirectionOff(const RedirectionOff&) = delete;
+    RedirectionOff& operator=(const RedirectionOff&) = delete;
+    ~RedirectionOff() { restore(); }
+
+    bool disable() {
+        active_ = platform_.wow64DisableWow64FsRedirection(oldValue_);
+        return active_;
+    }
+    void restore() {
+        if (active_) platform_.wow64RevertWow64FsRedirection(oldValue_);
+        active_ = false;
+    }
+
+private:
+    Platform& platform_;
+    std::uintptr_t oldValue_ = 0;
+    bool active_ = false;
+};
+
+// Closes a directory search on every path.
+class Search {
+public:
+    Search(Platform& platform, SearchHandle handle) : platform_(platform), handle_(handle) {}
+    Search(const Search&) = delete;
+    Search& operator=(const Search&) = delete;
+    ~Search() { close(); }
+
+    explicit operator bool() const { return handle_ != 0; }
+    SearchHandle get() const { return handle_; }
+    void close() {
+        if (handle_ != 0) platform_.findClose(handle_);
+        handle_ = 0;
+    }
+
+private:
+    Platform& platform_;
+    SearchHandle handle_;
+};
+
+bool isDotName(const std::u16string& name) { return name.empty() || name == u"." || name == u".."; }
+
+bool sameDriveIgnoringAsciiCase(const std::u16string& path, const std::u16string& systemDrive) {
+    return path.size() >= 2 && systemDrive.size() >= 2 &&
+           lowerAscii(path.substr(0, 2)) == lowerAscii(systemDrive.substr(0, 2));
+}
+
+}  // namespace
+
+bool isSupportedFile(const std::u16string& name) {
+    const std::u16string lowered = lowerAscii(name);
+    const auto dot = lowered.rfind(u'.');
+    return dot != std::u16string::npos && lowered.compare(dot, std::u16string::npos, u".exe") == 0;
+}
+
+struct DiscoveryEngine::Walk {
+    std::u16string systemDrive;
+    std::deque<WalkEntry> queue;
+    std::int32_t nextId = 0;
+    bool is64Bit = false;
+};
+
+bool DiscoveryEngine::walkDirectories() {
+    Walk walk;
+    if (!paths_.readSystemDrive(walk.systemDrive)) return false;
+    std::vector<std::u16string> roots;
+    if (!paths_.buildRoots(walk.systemDrive, roots)) {
+        statusCode = kStatusUnknownDiscoveryMode;
+        return false;
+    }
+    walk.is64Bit = is64BitSystem(platform_);
+    for (const auto& root : roots) {
+        WalkEntry entry;
+        if (!expandPath(platform_, root, entry.path)) return false;
+        ++counters.dircnt;
+        entry.id = walk.nextId++;
+        entry.parentId = -1;
+        entry.onSystemDrive = sameDriveIgnoringAsciiCase(entry.path, walk.systemDrive);
+        entry.isDirectory = true;
+        entry.allowed = 0;
+        entry.isMutable = false;
+        if (!recordDiscoveredItem(entry)) return false;
+        walk.queue.push_back(std::move(entry));
+        while (!walk.queue.empty()) {
+            const WalkEntry directory = std::move(walk.queue.front());
+            walk.queue.pop_front();
+            if (!listDirectory(walk, directory)) return false;
+        }
+    }
+    return true;
+}
+
+bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
+    RedirectionOff redirection(platform_);
+    if (walk.is64Bit && !redirection.disable()) return false;
+
+    const bool endsWithSeparator = !directory.path.empty() && directory.path.back() == u'\\';
+    const std::u16string pattern = directory.path + (endsWithSeparator ? u"*" : u"\\*");
+    FindData found;
+    Search search(platform_, platform_.findFirstFile(pattern, found));
+    if (!search) return true;  // cannot be listed: skipped, and not an error
+
+    do {
+        const std::uint32_t attributes = found.attributes;
+        if (attributes & kFileAttributeReparsePoint) {
+            ++counters.dircnt;  // counted, never followed
+            continue;
+        }
+        WalkEntry child;
+        child.path = directory.path + u"\\" + found.fileName;
+        child.parentId = directory.id;
+        child.onSystemDrive = directory.onSystemDrive;
+        child.isDefault = directory.isDefault;
+        child.findData = found;
+        if (attributes & kFileAttributeDirectory) {
+            ++counters.dircnt;
+            if (isDotName(found.fileName)) continue;
+            child.id = walk.nextId++;
+            child.isDirectory = true;
+            child.allowed = 1;
+            child.isMutable = !isImmutable(directory, child);
+            if (classifyAllowed(directory, child) == 0) child.allowed = 0;
+            // An excluded subtree is left out whole; its id stays used.
+            if (paths_.isExcluded(child.path)) continue;
+            walk.queue.push_back(child);
+            if (!recordDiscoveredItem(child)) return false;
+        } else {
+            ++counters.filecnt;
+            if (!isSupportedFile(found.fileName)) continue;
+            ++counters.supportedfilecnt;
+            ++counters.allowedfilecnt;
+            child.id = walk.nextId++;
+            child.isDirectory = false;
+            child.allowed = 1;
+            child.isMutable = !isImmutable(directory, child);
+            if (!recordDiscoveredItem(child)) return false;
+        }
+    } while (platform_.findNextFile(search.get(), found));
+
+    redirection.restore();
+    search.close();
+    return true;
+}
+
+bool DiscoveryEngine::isImmutable(const WalkEntry& parent, const WalkEntry& child) {
+    // Inherited downwards, but a root's children start afresh.
+    if (!parent.isMutable && parent.parentId != -1) return true;
+    if (config.immutableForSystemDirectory && (child.findData.attributes & kFileAttributeSystem)) {
+        config.immutableDirectories.push_back(child.path);
+        return true;
+    }
+    bool under = false;
+    // A set that cannot be built does not make anything immutable.
+    return paths_.isUnderImmutableDirectory(paths_.walkImmutableSet, config.immutableDirectories,
+                                            child.path, under) &&
+           under;
+}
+
+std::int32_t DiscoveryEngine::classifyAllowed(const WalkEntry& parent, const WalkEntry& child) {
+    if (paths_.isProgramFilesDirectory(child.path)) return 0;
+    if (paths_.isFirstLevelParent(parent.path)) {
+        AllowedDirectoryEntry entry;
+        entry.type = 1;
+        entry.allowState = 1;
+        entry.isDefault = true;
+        entry.isMutable = child.isMutable;
+        entry.strictPublisher = true;
+        entry.dirPath = child.onSystemDrive ? u"%SYSTEMDRIVE%" + child.path.substr(2) : child.path;
+        allowedDirectories.push_back(std::move(entry));
+        return 1;
+    }
+    return paths_.isUnderAllowedDirectory(child.path) ? 1 : 0;
+}
+
+bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
+    ExecutableFileRecord record(platform_);
+    if (!record.setPath(entry.path)) {
+        statusCode = record.lastStatus;
+        return false;
+    }
+    record.setProperties(static_cast<std::int32_t>(entry.findData.attributes), entry.id,
+                         entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
+                         entry.isMutable, entry.isDefault,
+                         entry.isDirectory ? kKindDirectory : kKindApplication);
+    if (!entry.isDirectory) collectPublisher(record, entry.isMutable);
+    return writer_->writeFileEntry(record);
+}
+
+void DiscoveryEngine::collectPublisher(ExecutableFileRecord& record, bool itemMutable) {
+    SignerInfo signer;
+    if (!record.getSigner(signer)) return;
+    // One certificate is collected once, for whichever publisher showed it first.
+    if (!processedSerials_.insert(signer.serialNumber).second) return;
+    if (PublisherEntry* existing = publisherTable.find(signer.publisherName)) {
+        existing->certificates.emplace_back(signer.serialNumber, signer.issuerName);
+        return;
+    }
+    // A name known in another letter case, or a built-in publisher, gets no entry.
+    if (!knownPublishers.insert(lowerAscii(signer.publisherName)).second) return;
+    PublisherEntry& created = publisherTable[signer.publisherName];
+    created.certificates = {{signer.serialNumber, signer.issuerName}};
+    created.allowState = 1;
+    created.type = 1;
+    created.seen = true;
+    created.isMutable = itemMutable;
+}
+
+}  // namespace baseline

@@ -1,0 +1,122 @@
+// Discovery roots and path lookups. All comparisons are on normal-form paths
+// (ASCII letters lowered, one trailing backslash removed), unit by unit.
+#include "discovery/discovery_paths.h"
+
+#include <algorithm>
+
+#include "discovery/normal_form.h"
+#include "hostinfo/os_identity.h"
+#include "platform/platform.h"
+
+namespace baseline {
+namespace {
+
+constexpr std::uint32_t kExpansionBufferLength = 260;
+
+bool sameIgnoringAsciiCase(const std::u16string& a, const std::u16string& b) {
+    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+}
+
+}  // namespace
+
+bool expandPath(Platform& platform, const std::u16string& path, std::u16string& expanded) {
+    std::uint32_t length = kExpansionBufferLength;
+    for (;;) {
+        std::u16string result;
+        const std::uint32_t needed = platform.expandEnvironmentStrings(path, result, length);
+        if (needed == 0) return false;
+        if (needed <= length) {
+            // The buffer counts up to its first NUL.
+            expanded = result.substr(0, result.find(u'\0'));
+            return true;
+        }
+        length = needed;  // the environment may grow between the calls; ask again
+    }
+}
+
+bool PrefixSet::ensureBuilt(Platform& platform, const std::vector<std::u16string>& list) {
+    if (!elements_.empty()) return true;
+    for (const auto& entry : list) {
+        std::u16string expanded;
+        if (!expandPath(platform, entry, expanded)) return false;
+        elements_.insert(normalizePath(expanded));
+    }
+    return true;
+}
+
+bool PrefixSet::matchesPrefixOf(const std::u16string& normalPath) const {
+    return std::any_of(elements_.begin(), elements_.end(), [&](const std::u16string& element) {
+        return normalPath.size() >= element.size() &&
+               normalPath.compare(0, element.size(), element) == 0;
+    });
+}
+
+DiscoveryPaths::DiscoveryPaths(Platform& platform, const BaselineConfig& config)
+    : platform_(platform), config_(config) {}
+
+bool DiscoveryPaths::readSystemDrive(std::u16string& systemDrive) {
+    std::u16string expanded;
+    if (!expandPath(platform_, u"%SYSTEMDRIVE%", expanded)) return false;
+    systemDrive = expanded.substr(0, 2);
+    return true;
+}
+
+bool DiscoveryPaths::buildRoots(const std::u16string& systemDrive, std::vector<std::u16string>& roots) {
+    roots.clear();
+    if (config_.discoveryMode == "osdrive") {
+        roots.push_back(systemDrive);
+        return true;
+    }
+    if (config_.discoveryMode == "all") {
+        // A and B are floppy letters by tradition and never asked.
+        for (char16_t letter = u'C'; letter <= u'Z'; ++letter) {
+            const std::u16string drive{letter, u':'};
+            if (platform_.getDriveType(drive) == kDriveFixed) roots.push_back(drive);
+        }
+        return true;
+    }
+    if (config_.discoveryMode == "custom") {
+        roots = config_.customDiscoveryPaths;
+        return true;
+    }
+    return false;
+}
+
+bool DiscoveryPaths::isExcluded(const std::u16string& path) const {
+    return path.empty() || config_.excludedPaths.count(normalizePath(path)) != 0;
+}
+
+bool DiscoveryPaths::isUnderAllowedDirectory(const std::u16string& path) {
+    if (!allowedSet_.ensureBuilt(platform_, config_.allowedDirectories)) return false;
+    return allowedSet_.matchesPrefixOf(normalizePath(path));
+}
+
+bool DiscoveryPaths::isUnderImmutableDirectory(PrefixSet& set,
+                                               const std::vector<std::u16string>& immutableList,
+                                               const std::u16string& path, bool& under) {
+    under = false;
+    if (immutableList.empty()) return true;
+    if (!set.ensureBuilt(platform_, immutableList)) return false;
+    under = set.matchesPrefixOf(normalizePath(path));
+    return true;
+}
+
+bool DiscoveryPaths::isFirstLevelParent(const std::u16string& path) const {
+    return config_.allowedFirstLevelSubdirectories.count(normalizePath(path)) != 0;
+}
+
+bool DiscoveryPaths::matchesProgramFiles(std::u16string& buffer, const std::u16string& variable,
+                                         const std::u16string& path) {
+    if (buffer.empty() && !expandPath(platform_, variable, buffer)) return true;
+    return !buffer.empty() && sameIgnoringAsciiCase(path, buffer);
+}
+
+bool DiscoveryPaths::isProgramFilesDirectory(const std::u16string& path) {
+    // The native directory's variable depends on the system seen right now;
+    // it only matters until the buffer is filled.
+    const std::u16string native = is64BitSystem(platform_) ? u"%PROGRAMW6432%" : u"%PROGRAMFILES%";
+    return matchesProgramFiles(nativeProgramFiles_, native, path) ||
+           matchesProgramFiles(x86ProgramFiles_, u"%PROGRAMFILES(X86)%", path);
+}
+
+}  // namespace baseline

@@ -1,0 +1,76 @@
+// Where discovery looks and how found paths are compared with the configured
+// lists: the root list, environment expansion, and the exclusion, allowed,
+// immutable, first-level and Program Files lookups with their matching rules.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config/baseline_config.h"
+
+namespace baseline {
+
+class Platform;
+
+// Normal-form paths, filled once from a configured list at the first lookup
+// that finds the set empty, then never rebuilt or extended.
+class PrefixSet {
+public:
+    // Builds the set from `list` when it is empty. False when an entry does
+    // not expand; the entries inserted before it stay.
+    bool ensureBuilt(Platform& platform, const std::vector<std::u16string>& list);
+    // True when `normalPath` begins with an element, unit by unit: c:\program
+    // matches c:\program files\x as well as c:\program\x.
+    bool matchesPrefixOf(const std::u16string& normalPath) const;
+    bool contains(const std::u16string& normalPath) const { return elements_.count(normalPath) != 0; }
+    bool empty() const { return elements_.empty(); }
+
+private:
+    std::set<std::u16string> elements_;
+};
+
+// Expands environment variables. The result is never cut short: an expansion
+// longer than the usual 260-unit buffer is asked for again at the size the
+// system reports. False only when the system call fails.
+bool expandPath(Platform& platform, const std::u16string& path, std::u16string& expanded);
+
+class DiscoveryPaths {
+public:
+    DiscoveryPaths(Platform& platform, const BaselineConfig& config);
+
+    // The system drive, normally a letter and a colon: the first two units of
+    // the expansion of %SYSTEMDRIVE%. False when the expansion fails.
+    bool readSystemDrive(std::u16string& systemDrive);
+    // The roots for the configured mode, in walk order. False for a mode that
+    // is none of "osdrive", "all" and "custom" (compared exactly).
+    bool buildRoots(const std::u16string& systemDrive, std::vector<std::u16string>& roots);
+
+    bool isExcluded(const std::u16string& path) const;
+    bool isUnderAllowedDirectory(const std::u16string& path);
+    // False when `set` had to be built and an entry did not expand; otherwise
+    // true, with the answer in `under` (false while `immutableList` is empty).
+    bool isUnderImmutableDirectory(PrefixSet& set, const std::vector<std::u16string>& immutableList,
+                                   const std::u16string& path, bool& under);
+    bool isFirstLevelParent(const std::u16string& path) const;
+    bool isProgramFilesDirectory(const std::u16string& path);
+
+    // One for the walk and one for the build run's configured directories;
+    // each is built on its own, at its own first lookup.
+    PrefixSet walkImmutableSet;
+    PrefixSet buildImmutableSet;
+
+private:
+    // Compares with one Program Files directory, expanding it on first use.
+    // An expansion failure answers true, as if every path were Program Files.
+    bool matchesProgramFiles(std::u16string& buffer, const std::u16string& variable,
+                             const std::u16string& path);
+
+    Platform& platform_;
+    const BaselineConfig& config_;
+    PrefixSet allowedSet_;
+    std::u16string nativeProgramFiles_;
+    std::u16string x86ProgramFiles_;
+};
+
+}  // namespace baseline
