@@ -5,8 +5,13 @@
 namespace baseline {
 
 class Platform;
+struct BaselineConfig;
 
 // True when the allowlist was written and the summary printed.
 bool runDriver(Platform& platform);
+
+// Appends each built-in publisher name that the configuration's allowed
+// publishers do not already hold, spelled exactly, in the table's order.
+void addBuiltInPublishers(BaselineConfig& config);
 
 }  // namespace baseline

@@ -2,6 +2,10 @@
 #include "memory_platform.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "platform/text_mode.h"
+#include "platform/utf.h"
 
 namespace baseline::testing {
 namespace {
@@ -202,6 +206,7 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
                                                        std::u16string& expanded,
                                                        std::uint32_t bufferLength) {
     calls.push_back("ExpandEnvironmentStringsW");
+    expansions.emplace_back(source, bufferLength);
     if (expansionFails) return 0;
     // %NAME% is replaced when NAME is defined; otherwise it stays as written.
     std::u16string result;
@@ -235,6 +240,33 @@ std::uint32_t MemoryPlatform::getFileAttributes(const std::u16string& path) {
     calls.push_back("GetFileAttributesW");
     const auto found = fileAttributes.find(path);
     return found == fileAttributes.end() ? kInvalidFileAttributes : found->second;
+}
+
+int MemoryPlatform::waccess(const std::u16string& path, int) {
+    calls.push_back("_waccess");
+    return fileAttributes.count(path) && !accessDenied.count(path) ? 0 : -1;
+}
+
+bool MemoryPlatform::readTextModeFile(const std::u16string& path, std::string& content) {
+    calls.push_back("_wfopen:r");
+    const auto found = files.find(path);
+    if (found == files.end() || unreadableFiles.count(path)) return false;
+    content = textModeContent(found->second);
+    return true;
+}
+
+int MemoryPlatform::multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags,
+                                                  const char* text, char16_t* buffer,
+                                                  int bufferLength) {
+    calls.push_back("MultiByteToWideChar:" + std::to_string(codePage) + ":-1");
+    if (codePage != kCodePageUtf8 || flags != 0) return 0;  // only what the program asks for
+    std::u16string wide = decodeUtf8Replacing(std::string(text, std::strlen(text)));
+    wide.push_back(u'\0');
+    const int needed = static_cast<int>(wide.size());
+    if (bufferLength == 0) return needed;
+    if (bufferLength < needed) return 0;  // ERROR_INSUFFICIENT_BUFFER
+    std::copy(wide.begin(), wide.end(), buffer);
+    return needed;
 }
 
 void scriptWindows7(MemoryPlatform& platform) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -86,6 +87,10 @@ public:
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
     std::uint32_t getFileAttributes(const std::u16string& path) override;
+    int waccess(const std::u16string& path, int mode) override;
+    bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                      char16_t* buffer, int bufferLength) override;
 
     std::uint32_t inputCodePage = 1252;
 
@@ -93,8 +98,16 @@ public:
     // Variables by name; lookups ignore ASCII case, as Windows does.
     std::map<std::u16string, std::u16string> environment;
     bool expansionFails = false;
-    // Attributes by path, exactly as the program asks for them.
+    // Attributes by path, exactly as the program asks for them. _waccess finds
+    // the same paths, except those in `accessDenied`.
     std::map<std::u16string, std::uint32_t> fileAttributes;
+    std::set<std::u16string> accessDenied;
+    // File contents by path as opened; read in text mode (CR LF as LF, Ctrl-Z
+    // ends the data). A path in `unreadableFiles` opens but fails to read.
+    std::map<std::u16string, std::string> files;
+    std::set<std::u16string> unreadableFiles;
+    // Every expansion request: the source and the buffer length offered.
+    std::vector<std::pair<std::u16string, std::uint32_t>> expansions;
 
 private:
     SystemHandle newHandle();

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace baseline::win32 {
@@ -50,7 +51,14 @@ struct FindTraits {
     static void close(Type handle) { FindClose(handle); }
 };
 
+struct FileStreamTraits {
+    using Type = std::FILE*;
+    static Type invalid() { return nullptr; }
+    static void close(Type stream) { std::fclose(stream); }
+};
+
 using UniqueHandle = Unique<HandleTraits>;
 using UniqueFind = Unique<FindTraits>;
+using UniqueFileStream = Unique<FileStreamTraits>;
 
 }  // namespace baseline::win32

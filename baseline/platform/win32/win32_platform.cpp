@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <conio.h>
+#include <io.h>
 #include <cstdio>
 
 #include "platform/utf.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace baseline {
@@ -238,6 +240,31 @@ std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& sour
 
 std::uint32_t Win32Platform::getFileAttributes(const std::u16string& path) {
     return GetFileAttributesW(asWide(path));
+}
+
+int Win32Platform::waccess(const std::u16string& path, int mode) {
+    return _waccess(asWide(path), mode);
+}
+
+bool Win32Platform::readTextModeFile(const std::u16string& path, std::string& content) {
+    // No "b" in the mode: the C runtime's text mode is what turns a CR LF
+    // into LF here, and what stops reading at a Ctrl-Z.
+    const win32::UniqueFileStream stream(_wfopen(asWide(path), L"r"));
+    if (!stream) return false;
+    std::string data;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stream.get())) > 0) data.append(buffer, got);
+    if (std::ferror(stream.get())) return false;
+    content = std::move(data);
+    return true;
+}
+
+int Win32Platform::multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags,
+                                                 const char* text, char16_t* buffer,
+                                                 int bufferLength) {
+    return MultiByteToWideChar(codePage, flags, text, -1, reinterpret_cast<wchar_t*>(buffer),
+                               bufferLength);
 }
 
 }  // namespace baseline

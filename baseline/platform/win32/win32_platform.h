@@ -37,6 +37,10 @@ public:
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
     std::uint32_t getFileAttributes(const std::u16string& path) override;
+    int waccess(const std::u16string& path, int mode) override;
+    bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                      char16_t* buffer, int bufferLength) override;
 
 private:
     // Console characters read past the end of the last line (pasted input).
