@@ -207,7 +207,7 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
                                                        std::uint32_t bufferLength) {
     calls.push_back("ExpandEnvironmentStringsW");
     expansions.emplace_back(source, bufferLength);
-    if (expansionFails) return 0;
+    if (expansionFails || failingExpansions.count(source)) return 0;
     // %NAME% is replaced when NAME is defined; otherwise it stays as written.
     std::u16string result;
     std::size_t i = 0;

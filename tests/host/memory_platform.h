@@ -98,6 +98,7 @@ public:
     // Variables by name; lookups ignore ASCII case, as Windows does.
     std::map<std::u16string, std::u16string> environment;
     bool expansionFails = false;
+    std::set<std::u16string> failingExpansions;  // sources whose expansion returns 0
     // Attributes by path, exactly as the program asks for them. _waccess finds
     // the same paths, except those in `accessDenied`.
     std::map<std::u16string, std::uint32_t> fileAttributes;

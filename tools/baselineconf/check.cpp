@@ -207,7 +207,6 @@ CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environmen
         result.findings.push_back({true, 0, 0, decryptFailure(outcome, facts)});
         return result;
     }
-    result.findings = std::move(lint.findings);
     const std::size_t padLength = static_cast<unsigned char>(facts.plaintext.back());
     if (facts.plaintext.find_first_not_of(static_cast<char>(padLength), facts.plaintext.size() - padLength) !=
         std::string::npos) {
@@ -218,6 +217,9 @@ CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environmen
     checkJson(facts.plaintext.substr(0, facts.plaintext.size() - padLength), environment, inner);
     result.loads = inner.loads;
     result.json = inner.json;
+    // Damaged Base64 that still deciphers garbles a block: then it is the cause.
+    for (auto& finding : lint.findings) finding.isError = !result.loads;
+    result.findings.insert(result.findings.begin(), lint.findings.begin(), lint.findings.end());
     for (auto& finding : inner.findings) {
         finding.inDecryptedJson = true;
         result.findings.push_back(std::move(finding));
