@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """End-to-end runs of baseline.exe under Wine, one case per invocation:
 
-    e2e.py --exe baseline.exe --prefixes DIR CASE
+    e2e.py --exe baseline.exe --tool baselineconf.exe --prefixes DIR CASE
 
 Each case runs the program in a throwaway working directory inside one of the
 test prefixes, feeds it the operator's answers and checks the exit value and
-every byte it printed."""
+every byte it printed. Configuration files are made there by baselineconf."""
 
 import argparse
 import os
@@ -32,6 +32,7 @@ LINES = {
     14007: b"ERROR: Instance is already running.\r\n",
     14008: b"ERROR: Current OS is not supported, please refer user guide/admin guide.\r\n",
     14010: b"ERROR: Inputs are not provided appropriately.\r\n",
+    14011: b"ERROR: Failed to discover and create allowlist file.\r\n",
     14013: b"ERROR: Failed to read baseline configuration.\r\n",
     14015: b"ERROR: Provided Title length exceeds 50 characters.\r\n",
     14016: b"ERROR: Provided Description length exceeds 110 characters.\r\n",
@@ -49,8 +50,9 @@ def check(condition, what):
 
 
 class Runner:
-    def __init__(self, exe, prefixes):
+    def __init__(self, exe, tool, prefixes):
         self.exe = os.path.abspath(exe)
+        self.tool = os.path.abspath(tool) if tool else None
         self.prefixes = os.path.abspath(prefixes)
         self.workdir = tempfile.mkdtemp(prefix="baseline-e2e-")
 
@@ -72,6 +74,19 @@ class Runner:
                               stderr=subprocess.PIPE, cwd=self.workdir, env=self.env(kind),
                               timeout=timeout)
         return done.returncode, done.stdout
+
+    def configure(self, kind, json, no_check=False):
+        """Makes baselineconf.dat from `json` with baselineconf encode, as an administrator would."""
+        with open(os.path.join(self.workdir, "config.json"), "wb") as f:
+            f.write(json)
+        args = ["encode", "config.json", "-o", "baselineconf.dat", "--force"] + (["--no-check"] if no_check else [])
+        done = subprocess.run(["wine", self.tool] + args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              cwd=self.workdir, env=self.env(kind), timeout=120)
+        check(done.returncode == 0, "baselineconf encode %r: %d %r" % (json, done.returncode, done.stderr))
+
+    def append_to_config(self, data):
+        with open(os.path.join(self.workdir, "baselineconf.dat"), "ab") as f:
+            f.write(data)
 
     def start(self, kind):
         return subprocess.Popen(self.command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -142,6 +157,48 @@ def case_check(runner, name):
               "%s passes the checks, got %d %r" % (name, rc, out))
     else:
         expect_refused_at_checks(runner, title, description, code)
+
+
+# Configurations and whether baseline.exe gets past loading them. Past the
+# configuration step a run ends, for now, with the 14011 line.
+CONFIGS = {
+    "empty-object": (b"{}", False, b"", 14011),
+    "custom-existing": (rb'{"paths_to_discover": ["%SYSTEMDRIVE%\\windows"]}', False, b"", 14011),
+    "custom-missing": (rb'{"paths_to_discover": ["C:\\no such directory"]}', False, b"", 14013),
+    "custom-file": (rb'{"paths_to_discover": ["C:\\windows\\notepad.exe"]}', False, b"", 14013),
+    "missing-file": (None, False, b"", 14013),
+    "empty-file": (b"", True, None, 14013),
+    "trailing-lf": (b"{}", False, b"\n", 14013),
+    "trailing-crlf": (b"{}", False, b"\r\n", 14013),
+    "non-json": (b"this is not JSON", True, b"", 14013),
+    "root-array": (b"[]", True, b"", 14013),
+    "string-allow-app": (b'{"AllowAppIfPublisherAllowed": "true"}', True, b"", 14013),
+}
+
+
+def case_config(runner, detail):
+    name, _, kind = detail.partition("@")
+    kind = kind or "win7"
+    json, no_check, suffix, code = CONFIGS[name]
+    if name == "empty-file":
+        open(os.path.join(runner.workdir, "baselineconf.dat"), "wb").close()
+    elif json is not None:
+        runner.configure(kind, json, no_check)
+        runner.append_to_config(suffix)
+    rc, out = runner.run(kind, b"Title\nDescription\n")
+    expected = dialogue() + b"\r\n" + PLEASE_WAIT + LINES[code]
+    check(rc == 1, "exit value 1, got %d" % rc)
+    check(out == expected, "output for configuration %s in %s:\n%r\nexpected\n%r" % (name, kind, out, expected))
+
+
+def case_example(runner, readme):
+    """The README's example configuration, encoded as the README says, gets past loading."""
+    text = open(readme, encoding="utf-8").read()
+    start = text.index("```json\n") + len("```json\n")
+    runner.configure("win7", text[start:text.index("```", start)].encode("utf-8"))
+    rc, out = runner.run("win7", b"Title\nDescription\n")
+    check(rc == 1 and out == dialogue() + b"\r\n" + PLEASE_WAIT + LINES[14011],
+          "the README example loads, got %d %r" % (rc, out))
 
 
 class Reader(threading.Thread):
@@ -231,10 +288,12 @@ def case_terminal(runner):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
+    parser.add_argument("--tool")
+    parser.add_argument("--readme")
     parser.add_argument("--prefixes", required=True)
     parser.add_argument("case")
     args = parser.parse_args()
-    runner = Runner(args.exe, args.prefixes)
+    runner = Runner(args.exe, args.tool, args.prefixes)
     try:
         kind, _, detail = args.case.partition(":")
         if kind == "accepted":
@@ -243,6 +302,10 @@ def main():
             case_refused(runner, detail)
         elif kind == "check":
             case_check(runner, detail)
+        elif kind == "config":
+            case_config(runner, detail)
+        elif kind == "readme-example":
+            case_example(runner, args.readme)
         elif kind == "second-instance":
             case_second_instance(runner)
         elif kind == "terminal":

@@ -65,6 +65,10 @@ void addParseMessages(const std::string& messages, bool isError, const std::stri
         unsigned lineNumber = 0, column = 0;
         if (std::sscanf(line.c_str(), "* Line %u, Column %u", &lineNumber, &column) == 2) {
             findings.push_back({isError, lineNumber, column, prefix});
+        } else if (std::sscanf(line.c_str(), "See Line %u, Column %u", &lineNumber, &column) == 2) {
+            if (!findings.empty()) {
+                findings.back().message += " (see " + std::to_string(lineNumber) + ":" + std::to_string(column) + ")";
+            }
         } else if (!findings.empty() && !line.empty()) {
             auto& message = findings.back().message;
             const std::size_t text = line.find_first_not_of(' ');
