@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <sstream>
 #include <string_view>
 
 #include "config/path_form.h"
@@ -49,6 +48,9 @@ std::string typeName(const Json::Value& value) {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// A value that a top-level switch accepts: empty, a boolean or a number.
+bool readsAsSwitch(const Json::Value& value) { return value.empty() || value.isBool() || value.isNumeric(); }
+
 class SchemaWalk {
 public:
     SchemaWalk(ConfigEnvironment& environment, BaselineConfig& config, SchemaReport* report)
@@ -67,8 +69,7 @@ public:
         const Json::Value& overridden = root["AllowAppIfPublisherAllowed"];
         config_.globalAllowAppIfPublisherAllowed =
             topLevelSwitch(overridden, "AllowAppIfPublisherAllowed", false);
-        if (root.isMember("AllowAppIfPublisherAllowed") && !overridden.isString() &&
-            (overridden.empty() || !(overridden.isArray() || overridden.isObject()))) {
+        if (root.isMember("AllowAppIfPublisherAllowed") && readsAsSwitch(overridden)) {
             warning(&overridden, "\"AllowAppIfPublisherAllowed\" has no effect: "
                                  "\"global_allow_app_if_publisher_allowed\" always sets the same switch afterwards");
         }

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 #include <system_error>
 
