@@ -5,6 +5,19 @@
 #include <cstdint>
 
 namespace baseline {
+namespace {
+
+void appendUtf16(std::uint32_t codePoint, std::u16string& out) {
+    if (codePoint >= 0x10000) {
+        codePoint -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(codePoint));
+    }
+}
+
+}  // namespace
 
 bool decodeUtf8(const std::string& bytes, std::u16string& out) {
     std::u16string result;
@@ -39,13 +52,7 @@ bool decodeUtf8(const std::string& bytes, std::u16string& out) {
             (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
             return false;
         }
-        if (codePoint >= 0x10000) {
-            codePoint -= 0x10000;
-            result.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-            result.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-        } else {
-            result.push_back(static_cast<char16_t>(codePoint));
-        }
+        appendUtf16(codePoint, result);
         i += length;
     }
     out = std::move(result);
@@ -90,13 +97,7 @@ std::u16string decodeUtf8Replacing(const std::string& bytes) {
             result.push_back(u'\uFFFD');  // the valid prefix counts as one
             continue;
         }
-        if (codePoint >= 0x10000) {
-            codePoint -= 0x10000;
-            result.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-            result.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-        } else {
-            result.push_back(static_cast<char16_t>(codePoint));
-        }
+        appendUtf16(codePoint, result);
     }
     return result;
 }
