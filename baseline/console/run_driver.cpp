@@ -1,25 +1,67 @@
-// Run driver. The configuration is not read yet, so every run that passes the
-// dialogue ends as a run with no readable baselineconf.dat does.
+// Run driver: the dialogue, the configuration, the built-in publishers, the
+// build run, and the result summary printed from the engine's counters.
 #include "console/run_driver.h"
 
+#include <algorithm>
 #include <string>
 
+#include "config/baseline_config.h"
 #include "console/console_status.h"
 #include "console/dialogue.h"
+#include "discovery/discovery_engine.h"
+#include "discovery/discovery_records.h"
+#include "platform/utf.h"
 #include "platform/platform.h"
 
 namespace baseline {
 
+void addBuiltInPublishers(BaselineConfig& config) {
+    auto& publishers = config.allowedPublishers;
+    for (const std::u16string_view name : kBuiltInPublisherNames) {
+        if (std::find(publishers.begin(), publishers.end(), name) == publishers.end()) {
+            publishers.emplace_back(name);
+        }
+    }
+}
+
+void printSummary(Platform& platform, const DiscoveryCounters& counters, const std::u16string& outputPath) {
+    const auto number = [](auto value) { return widenAscii(std::to_string(value)); };
+    // The time texts are ASCII, written byte by byte.
+    platform.writeOutput(u"Allowlist result summary: \r\n"
+                         u"\tStart time: " + widenAscii(counters.starttime) + u"\r\n"
+                         u"\tFinished time: " + widenAscii(counters.endtime) + u"\r\n"
+                         u"\tDiscovered total directories: " + number(counters.dircnt) + u"\r\n"
+                         u"\tDiscovered total files: " + number(counters.filecnt) + u"\r\n"
+                         u"\tDiscovered total supported files: " + number(counters.supportedfilecnt) + u"\r\n"
+                         u"\tAllowed total directories: " + number(counters.alloweddircnt) + u"\r\n"
+                         u"\tAllowed total files: " + number(counters.allowedfilecnt) + u"\r\n"
+                         u"\tAllowed total publishers: " + number(counters.allowedpubcnt) + u"\r\n"
+                         u"\r\n"
+                         u"Allowlist file has been created successfully at location " + outputPath + u"\r\n"
+                         u"\r\n");
+}
+
 bool runDriver(Platform& platform) {
     std::u16string title;
     std::u16string description;
+    BaselineConfig config;
     if (const ConsoleStatus failed = acceptTitleAndDescription(platform, title, description)) {
         printStatus(platform, failed);
         return false;
     }
     platform.writeOutput(u"Please wait while the allowlist is being created...\r\n\r\n");
-    printStatus(platform, status::kConfigNotRead);
-    return false;
+    if (!config.loadBaselineConfig(platform)) {
+        printStatus(platform, status::kConfigNotRead);
+        return false;
+    }
+    addBuiltInPublishers(config);
+    DiscoveryEngine engine(platform, title, description, config);
+    if (!engine.runBuild()) {
+        printStatus(platform, status::kBuildFailed);
+        return false;
+    }
+    printSummary(platform, engine.counters, engine.outputPath);
+    return true;
 }
 
 }  // namespace baseline

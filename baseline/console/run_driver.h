@@ -2,11 +2,22 @@
 // configuration and runs the build, reporting any failure with one status line.
 #pragma once
 
+#include <string>
+
 namespace baseline {
 
 class Platform;
+struct BaselineConfig;
+struct DiscoveryCounters;
 
 // True when the allowlist was written and the summary printed.
 bool runDriver(Platform& platform);
+
+// Appends each built-in publisher name that the configuration's allowed
+// publishers do not already hold, spelled exactly, in the table's order.
+void addBuiltInPublishers(BaselineConfig& config);
+
+// The twelve lines of the result summary, the document's path among them.
+void printSummary(Platform& platform, const DiscoveryCounters& counters, const std::u16string& outputPath);
 
 }  // namespace baseline

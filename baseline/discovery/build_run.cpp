@@ -8,7 +8,7 @@
 #include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
 #include "discovery/discovery_paths.h"
-#include "discovery/normal_form.h"
+#include "config/path_form.h"
 #include "document/allowlist_writer.h"
 #include "hostinfo/host_inventory.h"
 #include "platform/platform.h"

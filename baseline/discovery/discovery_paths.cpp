@@ -4,35 +4,18 @@
 
 #include <algorithm>
 
-#include "discovery/normal_form.h"
+#include "config/path_form.h"
 #include "hostinfo/os_identity.h"
 #include "platform/platform.h"
 
 namespace baseline {
 namespace {
 
-constexpr std::uint32_t kExpansionBufferLength = 260;
-
 bool sameIgnoringAsciiCase(const std::u16string& a, const std::u16string& b) {
     return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
 }
 
 }  // namespace
-
-bool expandPath(Platform& platform, const std::u16string& path, std::u16string& expanded) {
-    std::uint32_t length = kExpansionBufferLength;
-    for (;;) {
-        std::u16string result;
-        const std::uint32_t needed = platform.expandEnvironmentStrings(path, result, length);
-        if (needed == 0) return false;
-        if (needed <= length) {
-            // The buffer counts up to its first NUL.
-            expanded = result.substr(0, result.find(u'\0'));
-            return true;
-        }
-        length = needed;  // the environment may grow between the calls; ask again
-    }
-}
 
 bool PrefixSet::ensureBuilt(Platform& platform, const std::vector<std::u16string>& list) {
     if (!elements_.empty()) return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/baseline_config.h"
+#include "config/path_form.h"
 
 namespace baseline {
 
@@ -29,11 +30,6 @@ public:
 private:
     std::set<std::u16string> elements_;
 };
-
-// Expands environment variables. The result is never cut short: an expansion
-// longer than the usual 260-unit buffer is asked for again at the size the
-// system reports. False only when the system call fails.
-bool expandPath(Platform& platform, const std::u16string& path, std::u16string& expanded);
 
 class DiscoveryPaths {
 public:

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "discovery/build_status.h"
-#include "discovery/normal_form.h"
+#include "config/path_form.h"
 #include "document/json_rendering.h"
 #include "fileidentity/executable_file_record.h"
 #include "hostinfo/host_inventory.h"

@@ -43,6 +43,7 @@ constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;   // INVALID_FILE_A
 constexpr std::uint32_t kFileAttributeSystem = 0x4;
 constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
+constexpr std::uint32_t kCodePageUtf8 = 65001;  // CP_UTF8
 
 // A locally unique identifier, as LookupPrivilegeValueW returns it.
 struct Luid {
@@ -227,6 +228,21 @@ public:
                                 std::int32_t& status) = 0;
     // GetProcessMemoryInfo for the running process.
     virtual bool getProcessMemoryInfo(ProcessMemoryCounters& counters) = 0;
+    // --- C runtime file streams ---
+    // _wfopen(path, L"r") (text mode: CR LF reads as LF, Ctrl-Z ends the data),
+    // read to the end of the file, then ferror; the stream is closed on every
+    // path. False when the file cannot be opened or the stream reports an
+    // error; `content` is set only on success.
+    virtual bool readTextModeFile(const std::u16string& path, std::string& content) = 0;
+
+    // --- text conversion (kernel32) ---
+    // MultiByteToWideChar(codePage, flags, text, -1, buffer, bufferLength): the
+    // source ends at its first zero byte, which is converted too. With
+    // bufferLength 0 (and no buffer) it only reports the length needed,
+    // terminator included. Returns what the call returns: 0 on failure.
+    virtual int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags,
+                                              const char* text, char16_t* buffer,
+                                              int bufferLength) = 0;
 };
 
 }  // namespace baseline

@@ -10,6 +10,10 @@ namespace baseline {
 // UTF-8 (overlong forms, surrogates and values above U+10FFFF are refused).
 bool decodeUtf8(const std::string& bytes, std::u16string& out);
 
+// Lenient decoding, as MultiByteToWideChar does with CP_UTF8 and no flags:
+// each maximal ill-formed subsequence becomes one U+FFFD. Zero bytes are kept.
+std::u16string decodeUtf8Replacing(const std::string& bytes);
+
 // Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD, as
 // WideCharToMultiByte does with CP_UTF8.
 std::string encodeUtf8(const std::u16string& text);

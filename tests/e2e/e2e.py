@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """End-to-end runs of baseline.exe under Wine, one case per invocation:
 
-    e2e.py --exe baseline.exe --prefixes DIR CASE
+    e2e.py --exe baseline.exe --tool baselineconf.exe --prefixes DIR CASE
 
 Each case runs the program in a throwaway working directory inside one of the
 test prefixes, feeds it the operator's answers and checks the exit value and
-every byte it printed."""
+every byte it printed. Configuration files are made there by baselineconf."""
 
 import argparse
+import ast
+import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -32,6 +35,7 @@ LINES = {
     14007: b"ERROR: Instance is already running.\r\n",
     14008: b"ERROR: Current OS is not supported, please refer user guide/admin guide.\r\n",
     14010: b"ERROR: Inputs are not provided appropriately.\r\n",
+    14011: b"ERROR: Failed to discover and create allowlist file.\r\n",
     14013: b"ERROR: Failed to read baseline configuration.\r\n",
     14015: b"ERROR: Provided Title length exceeds 50 characters.\r\n",
     14016: b"ERROR: Provided Description length exceeds 110 characters.\r\n",
@@ -49,9 +53,11 @@ def check(condition, what):
 
 
 class Runner:
-    def __init__(self, exe, prefixes):
+    def __init__(self, exe, tool, prefixes, fixtures=None):
         self.exe = os.path.abspath(exe)
+        self.tool = os.path.abspath(tool) if tool else None
         self.prefixes = os.path.abspath(prefixes)
+        self.fixtures = os.path.abspath(fixtures) if fixtures else None
         self.workdir = tempfile.mkdtemp(prefix="baseline-e2e-")
 
     def env(self, kind):
@@ -72,6 +78,19 @@ class Runner:
                               stderr=subprocess.PIPE, cwd=self.workdir, env=self.env(kind),
                               timeout=timeout)
         return done.returncode, done.stdout
+
+    def configure(self, kind, json, no_check=False):
+        """Makes baselineconf.dat from `json` with baselineconf encode, as an administrator would."""
+        with open(os.path.join(self.workdir, "config.json"), "wb") as f:
+            f.write(json)
+        args = ["encode", "config.json", "-o", "baselineconf.dat", "--force"] + (["--no-check"] if no_check else [])
+        done = subprocess.run(["wine", self.tool] + args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              cwd=self.workdir, env=self.env(kind), timeout=120)
+        check(done.returncode == 0, "baselineconf encode %r: %d %r" % (json, done.returncode, done.stderr))
+
+    def append_to_config(self, data):
+        with open(os.path.join(self.workdir, "baselineconf.dat"), "ab") as f:
+            f.write(data)
 
     def start(self, kind):
         return subprocess.Popen(self.command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -142,6 +161,276 @@ def case_check(runner, name):
               "%s passes the checks, got %d %r" % (name, rc, out))
     else:
         expect_refused_at_checks(runner, title, description, code)
+
+
+# Configurations and whether baseline.exe gets past loading them; None means
+# the whole run succeeds.
+CONFIGS = {
+    "empty-object": (b"{}", False, b"", None),
+    "custom-existing": (rb'{"paths_to_discover": ["%SYSTEMDRIVE%\\windows"]}', False, b"", None),
+    "custom-missing": (rb'{"paths_to_discover": ["C:\\no such directory"]}', False, b"", 14013),
+    "custom-file": (rb'{"paths_to_discover": ["C:\\windows\\notepad.exe"]}', False, b"", 14013),
+    "missing-file": (None, False, b"", 14013),
+    "empty-file": (b"", True, None, 14013),
+    "trailing-lf": (b"{}", False, b"\n", 14013),
+    "trailing-crlf": (b"{}", False, b"\r\n", 14013),
+    "non-json": (b"this is not JSON", True, b"", 14013),
+    "root-array": (b"[]", True, b"", 14013),
+    "string-allow-app": (b'{"AllowAppIfPublisherAllowed": "true"}', True, b"", 14013),
+}
+
+
+def case_config(runner, detail):
+    name, _, kind = detail.partition("@")
+    kind = kind or "win7"
+    json, no_check, suffix, code = CONFIGS[name]
+    if name == "empty-file":
+        open(os.path.join(runner.workdir, "baselineconf.dat"), "wb").close()
+    elif json is not None:
+        runner.configure(kind, json, no_check)
+        runner.append_to_config(suffix)
+    rc, out = runner.run(kind, b"Title\nDescription\n")
+    if code is None:
+        expect_success(runner, kind, rc, out)
+        return
+    expected = dialogue() + b"\r\n" + PLEASE_WAIT + LINES[code]
+    check(rc == 1, "exit value 1, got %d" % rc)
+    check(out == expected, "output for configuration %s in %s:\n%r\nexpected\n%r" % (name, kind, out, expected))
+
+
+def case_example(runner, readme):
+    """The README's example configuration, encoded as the README says, gets past loading."""
+    text = open(readme, encoding="utf-8").read()
+    start = text.index("```json\n") + len("```json\n")
+    runner.configure("win7", text[start:text.index("```", start)].encode("utf-8"))
+    rc, out = runner.run("win7", b"Title\nDescription\n")
+    expect_success(runner, "win7", rc, out)
+
+
+SUMMARY = re.compile(
+    rb"Allowlist result summary: \r\n"
+    rb"\tStart time: (?P<starttime>[^\r]*)\r\n"
+    rb"\tFinished time: (?P<endtime>[^\r]*)\r\n"
+    rb"\tDiscovered total directories: (?P<dircnt>\d+)\r\n"
+    rb"\tDiscovered total files: (?P<filecnt>\d+)\r\n"
+    rb"\tDiscovered total supported files: (?P<supportedfilecnt>\d+)\r\n"
+    rb"\tAllowed total directories: (?P<alloweddircnt>\d+)\r\n"
+    rb"\tAllowed total files: (?P<allowedfilecnt>\d+)\r\n"
+    rb"\tAllowed total publishers: (?P<allowedpubcnt>\d+)\r\n"
+    rb"\r\n"
+    rb"Allowlist file has been created successfully at location (?P<path>[^\r]*)\r\n"
+    rb"\r\n"
+    rb"Press any key to Exit..\r\n")
+
+
+def unix_path(runner, kind, windows_path):
+    """Where a path that baseline.exe printed lies on this machine."""
+    drive, rest = windows_path[:2].upper(), windows_path[2:].replace("\\", "/")
+    if drive == "Z:":
+        return rest
+    return os.path.join(runner.prefixes, kind, "drive_" + drive[0].lower()) + rest
+
+
+class Document:
+    def __init__(self, path, local, data):
+        self.path, self.local, self.data = path, local, data
+        self.json = json.loads(data.decode("utf-8"))
+
+    def files(self):
+        return self.json["inventory"]["files"]
+
+    def entry(self, path):
+        """The file entry of `path`, letter case ignored, or None."""
+        for e in self.files():
+            if (e["fpath"] + e["fname"]).lower() == path.lower():
+                return e
+        return None
+
+    def directories(self):
+        return [d["dirpath"] for d in self.json["inventory"]["directories"]]
+
+
+def expect_success(runner, kind, rc, out, title=b"Title"):
+    """A complete run: exit 0, the summary, and a document that agrees with it."""
+    check(rc == 0, "exit value 0 after a complete run, got %d" % rc)
+    head = dialogue() + b"\r\n" + PLEASE_WAIT
+    match = SUMMARY.fullmatch(out[len(head):]) if out.startswith(head) else None
+    if match is None:
+        check(False, "summary after the run:\n%r" % out)
+        return None
+    path = match["path"].decode("utf-8")
+    name = re.escape(title.decode("utf-8")) + r"_allowlist_\d{8}_\d{4}\.json"
+    check(re.fullmatch(r".*\\" + name, path) is not None, "document name %r" % path)
+    local = unix_path(runner, kind, path)
+    check(os.path.dirname(local) == runner.workdir, "document next to the program: %r" % local)
+    with open(local, "rb") as f:
+        data = f.read()
+    check(data.endswith(b"}}}") and b"\n" in data and b"\r\n" in data and data.count(b"\n") == data.count(b"\r\n"),
+          "CR LF line ends and three closing braces")
+    document = Document(path, local, data)
+    summary = document.json["inventory"]["discoverysummary"]
+    check(summary["status"] == "succeed", "summary status %r" % summary["status"])
+    for key in ("dircnt", "filecnt", "supportedfilecnt", "alloweddircnt", "allowedfilecnt", "allowedpubcnt"):
+        check(summary[key] == int(match[key]), "console and document agree on %s: %s vs %s"
+              % (key, match[key], summary[key]))
+    for key in ("starttime", "endtime"):
+        check(summary[key] == match[key].decode(), "console and document agree on %s" % key)
+    return document
+
+
+def worked_example(source_root):
+    """The small worked example the host tests reproduce, as its lines."""
+    with open(os.path.join(source_root, "tests", "host", "worked_example.h"), encoding="utf-8") as f:
+        text = f.read()
+    block = text[text.index("kWorkedExample = {"):]
+    block = block[:block.index("\n};")]
+    return [ast.literal_eval(m) for m in re.findall(r'^\s*(".*"),$', block, re.M)]
+
+
+def substitute(expected, actual, keys):
+    """Takes the values of `keys` from the actual lines, which must line up."""
+    key = re.compile(r'^\t+"([a-z]+)" : ')
+    merged = []
+    for want, got in zip(expected, actual):
+        a, b = key.match(want), key.match(got)
+        merged.append(got if a and b and a[1] == b[1] and a[1] in keys else want)
+    return merged + expected[len(actual):]
+
+
+def case_worked_example(runner, kind, source_root):
+    """One custom root with one signed application: the document byte for byte."""
+    tools = os.path.join(runner.prefixes, kind, "drive_c", "Tools")
+    shutil.rmtree(tools, ignore_errors=True)
+    os.makedirs(tools)
+    try:
+        shutil.copy(os.path.join(runner.fixtures, "signed.exe"), os.path.join(tools, "tool.exe"))
+        # The system attribute keeps the configured directory's entry immutable
+        # while the application below it stays mutable.
+        subprocess.run(["wine", "cmd", "/c", "attrib", "+s", "C:\\Tools"], env=runner.env(kind),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        runner.configure(kind, json.dumps({
+            "paths_to_discover": ["C:\\Tools"],
+            "allowed_directories": [{"allowed_dir": "%SystemDrive%\\Tools", "mutable": True, "strict_pub": True}],
+        }).encode())
+        rc, out = runner.run(kind, b"Finance\nFinance desktops\n")
+        document = expect_success(runner, kind, rc, out, b"Finance")
+        if document is None:
+            return
+        actual = document.data.decode("utf-8").split("\r\n")
+        expected = [line.replace('"pubname" : "Example Software Ltd"', '"pubname" : "Fixture Software Ltd"')
+                        .replace("Example Code Signing CA", "Fixture Code Signing CA")
+                    for line in worked_example(source_root)]
+        # What belongs to this machine and this moment is taken as it came.
+        expected = substitute(expected, actual, {"buildnumber", "cdate", "hostname", "osid", "osname",
+                                                 "osver", "platform", "suite", "mtime", "starttime",
+                                                 "endtime"})
+        check(actual == expected, "the worked example:\n%s\nexpected\n%s"
+              % ("\n".join(actual), "\n".join(expected)))
+        header = document.json["inventoryinfo"]
+        check(header["hostname"] != "" and header["osid"] in (50041, 50042, 50032, 50033, 50048, 50049),
+              "header from this machine: %r" % header)
+        check(document.entry("C:\\Tools\\tool.exe")["mtime"] == int(os.stat(os.path.join(tools, "tool.exe")).st_mtime),
+              "mtime is the file's last-write time")
+    finally:
+        shutil.rmtree(tools, ignore_errors=True)
+
+
+def case_system_drive(runner, kind):
+    """Mode osdrive over the prefix's C: drive, with applications placed in
+    both Program Files directories and, on a 64-bit system, one only the
+    native system32 holds."""
+    drive_c = os.path.join(runner.prefixes, kind, "drive_c")
+    placed = []
+    def place(relative):
+        target = os.path.join(drive_c, *relative.split("\\"))
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy(os.path.join(runner.fixtures, "signed.exe"), target)
+        placed.append(target)
+    is64 = kind == "win64"
+    try:
+        place("Program Files\\NativeApp\\native.exe")
+        if is64:
+            place("Program Files (x86)\\WowApp\\wow.exe")
+            place("windows\\system32\\baseline-native-marker.exe")
+        # For a 32-bit program %PROGRAMFILES% is the 32-bit directory on a
+        # 64-bit system; the native one is named by %PROGRAMW6432%.
+        runner.configure(kind, json.dumps({"allowed_first_level_subdirectories": [
+            "%SYSTEMDRIVE%", "%PROGRAMW6432%", "%PROGRAMFILES(X86)%"]}).encode() if is64 else b"{}")
+        rc, out = runner.run(kind, b"Title\nDescription\n")
+        document = expect_success(runner, kind, rc, out)
+        if document is None:
+            return
+        header = document.json["inventoryinfo"]
+        check(header["platform"] == ("64-bit" if is64 else "32-bit"), "platform %r" % header["platform"])
+        check(header["osdrive"] == "C:" and header["osdrivevar"] == "%SYSTEMDRIVE%", "system drive in the header")
+        for program_files in ["C:\\Program Files"] + (["C:\\Program Files (x86)"] if is64 else []):
+            e = document.entry(program_files)
+            check(e is not None and e["allowstate"] == 0, "%s recorded, never allowed: %r" % (program_files, e))
+        wanted = ["%SYSTEMDRIVE%\\Program Files\\NativeApp"]
+        if is64:
+            wanted.append("%SYSTEMDRIVE%\\Program Files (x86)\\WowApp")
+        lowered = [d.lower() for d in document.directories()]
+        for directory in wanted:
+            check(directory.lower() in lowered, "directory entry %s in %r" % (directory, document.directories()))
+        native = document.entry("C:\\Program Files\\NativeApp\\native.exe")
+        check(native is not None and native["pubname"] == "Fixture Software Ltd" and native["osdrive"] == 1,
+              "the application with its signer: %r" % native)
+        if is64:
+            marker = document.entry("C:\\windows\\system32\\baseline-native-marker.exe")
+            check(marker is not None and marker.get("cname") == "Example Software Ltd",
+                  "the native system32 is listed through disabled redirection: %r" % marker)
+        ids = [e["id"] for e in document.files()]
+        check(ids == sorted(ids) and len(set(ids)) == len(ids) and ids[0] == 0, "ids rise from 0")
+        check(document.files()[0]["pid"] == -1 and document.files()[0]["fname"] == "C:", "the root comes first")
+    finally:
+        for target in placed:
+            os.remove(target)
+            parent = os.path.dirname(target)
+            if not parent.lower().endswith("system32") and not os.listdir(parent):
+                os.rmdir(parent)
+
+
+def case_same_minute(runner, kind):
+    """A second run with the same title in the same minute leaves the first document alone."""
+    runner.configure(kind, rb'{"paths_to_discover": ["%SYSTEMDRIVE%\\windows\\system32\\drivers"]}')
+    for attempt in range(3):
+        rc, out = runner.run(kind, b"Title\nDescription\n")
+        first = expect_success(runner, kind, rc, out)
+        if first is None:
+            return
+        rc, out = runner.run(kind, b"Title\nDescription\n")
+        if rc == 0:  # the minute turned between the runs: try again
+            continue
+        check(rc == 1, "exit value 1 for the second run, got %d" % rc)
+        check(out == dialogue() + b"\r\n" + PLEASE_WAIT + LINES[14011], "the 14011 line only: %r" % out)
+        with open(first.local, "rb") as f:
+            check(f.read() == first.data, "the first document is unchanged")
+        return
+    check(False, "two runs within one minute")
+
+
+def case_long_path(runner, kind):
+    """A tree nested beyond 260 characters is listed and its application read."""
+    top = os.path.join(runner.workdir, "Deep")
+    path = top
+    while len(path) < 400:
+        path = os.path.join(path, "a directory with a rather long name")
+    os.makedirs(path)
+    shutil.copy(os.path.join(runner.fixtures, "signed.exe"), os.path.join(path, "deep.exe"))
+    windows_top = "Z:" + top.replace("/", "\\")
+    runner.configure(kind, json.dumps({"paths_to_discover": [windows_top]}).encode())
+    rc, out = runner.run(kind, b"Title\nDescription\n")
+    document = expect_success(runner, kind, rc, out)
+    if document is None:
+        return
+    deep = document.entry("Z:" + os.path.join(path, "deep.exe").replace("/", "\\"))
+    check(deep is not None and len(deep["fpath"]) > 260, "the deep application is recorded")
+    if deep is not None:
+        check(deep.get("pubname") == "Fixture Software Ltd" and deep.get("serialno") == "0a1b2c3d4e5f60718293a4b5c6d7e8f9",
+              "its signer is read: %r" % deep)
+        check(deep.get("cname") == "Example Software Ltd" and deep.get("fver") == "2.4.1.0",
+              "its version strings are read: %r" % deep)
+        check(deep["mtime"] > 0, "its last-write time is read")
 
 
 class Reader(threading.Thread):
@@ -235,10 +524,14 @@ def case_terminal(runner):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
+    parser.add_argument("--tool")
+    parser.add_argument("--readme")
     parser.add_argument("--prefixes", required=True)
+    parser.add_argument("--fixtures")
+    parser.add_argument("--source")
     parser.add_argument("case")
     args = parser.parse_args()
-    runner = Runner(args.exe, args.prefixes)
+    runner = Runner(args.exe, args.tool, args.prefixes, args.fixtures)
     try:
         kind, _, detail = args.case.partition(":")
         if kind == "accepted":
@@ -247,6 +540,18 @@ def main():
             case_refused(runner, detail)
         elif kind == "check":
             case_check(runner, detail)
+        elif kind == "config":
+            case_config(runner, detail)
+        elif kind == "readme-example":
+            case_example(runner, args.readme)
+        elif kind == "worked-example":
+            case_worked_example(runner, detail, args.source)
+        elif kind == "system-drive":
+            case_system_drive(runner, detail)
+        elif kind == "same-minute":
+            case_same_minute(runner, detail)
+        elif kind == "long-path":
+            case_long_path(runner, detail)
         elif kind == "second-instance":
             case_second_instance(runner)
         elif kind == "terminal":

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "discovery/discovery_engine.h"
-#include "discovery/normal_form.h"
+#include "config/path_form.h"
 #include "discovery/time_text.h"
 #include "memory_platform.h"
 

@@ -3,6 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+
+#include "platform/text_mode.h"
+#include "platform/utf.h"
 
 namespace baseline::testing {
 namespace {
@@ -184,11 +188,18 @@ SystemHandle MemoryPlatform::createMutex(bool initialOwner, const std::u16string
     }
     lastError_ = (createMutexRaced || existingMutexes.count(name)) ? kErrorAlreadyExists : 0;
     existingMutexes.insert(name);
-    return newHandle();
+    const SystemHandle handle = newHandle();
+    ownMutexes_[handle] = name;
+    return handle;
 }
 
 bool MemoryPlatform::closeHandle(SystemHandle handle) {
     calls.push_back("CloseHandle");
+    // Closing the creating handle ends this process's hold on the name.
+    if (const auto mutex = ownMutexes_.find(handle); mutex != ownMutexes_.end()) {
+        existingMutexes.erase(mutex->second);
+        ownMutexes_.erase(mutex);
+    }
     return openHandles.erase(handle) == 1;
 }
 
@@ -248,6 +259,7 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
                                                        std::u16string& expanded,
                                                        std::uint32_t bufferLength) {
     calls.push_back("ExpandEnvironmentStringsW");
+    expansions.emplace_back(source, bufferLength);
     if (expansionFails || failingExpansions.count(source)) return 0;
     // %NAME% is replaced when NAME is defined; otherwise it stays as written.
     std::u16string result;
@@ -500,7 +512,9 @@ bool MemoryPlatform::wstat64(const std::u16string& path, FileStatus& status) {
 
 int MemoryPlatform::waccess(const std::u16string& path, int mode) {
     calls.push_back("_waccess:" + std::to_string(mode));
-    const bool exists = files.count(path) || fileStatuses.count(path) || fileAttributes.count(path);
+    if (accessDenied.count(path)) return -1;
+    const bool exists = files.count(path) || fileStatuses.count(path) || fileAttributes.count(path) ||
+                        getFileAttributesOfModel(path) != kInvalidFileAttributes;
     return exists ? 0 : -1;
 }
 
@@ -583,6 +597,28 @@ bool MemoryPlatform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
     calls.push_back("GetProcessMemoryInfo");
     counters = memoryCounters;
     return true;
+}
+
+bool MemoryPlatform::readTextModeFile(const std::u16string& path, std::string& content) {
+    calls.push_back("_wfopen:r");
+    const auto found = files.find(path);
+    if (found == files.end() || unreadableFiles.count(path)) return false;
+    content = textModeContent(found->second);
+    return true;
+}
+
+int MemoryPlatform::multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags,
+                                                  const char* text, char16_t* buffer,
+                                                  int bufferLength) {
+    calls.push_back("MultiByteToWideChar:" + std::to_string(codePage) + ":-1");
+    if (codePage != kCodePageUtf8 || flags != 0) return 0;  // only what the program asks for
+    std::u16string wide = decodeUtf8Replacing(std::string(text, std::strlen(text)));
+    wide.push_back(u'\0');
+    const int needed = static_cast<int>(wide.size());
+    if (bufferLength == 0) return needed;
+    if (bufferLength < needed) return 0;  // ERROR_INSUFFICIENT_BUFFER
+    std::copy(wide.begin(), wide.end(), buffer);
+    return needed;
 }
 
 void scriptWindows7(MemoryPlatform& platform) {

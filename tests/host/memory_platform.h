@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -87,6 +88,10 @@ public:
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
     std::uint32_t getFileAttributes(const std::u16string& path) override;
+    int waccess(const std::u16string& path, int mode) override;
+    bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                      char16_t* buffer, int bufferLength) override;
 
     // --- file identity and the allowlist document ---
     bool getComputerNameEx(std::uint32_t nameType, std::u16string& name,
@@ -99,7 +104,6 @@ public:
     std::size_t wcsftime(std::u16string& out, std::size_t bufferLength, const std::u16string& format,
                          const LocalTime& local) override;
     bool wstat64(const std::u16string& path, FileStatus& status) override;
-    int waccess(const std::u16string& path, int mode) override;
     FileStream createNewTextFile(const std::u16string& path) override;
     bool fwrite(FileStream stream, const std::string& bytes) override;
     bool fflush(FileStream stream) override;
@@ -116,9 +120,18 @@ public:
     // Variables by name; lookups ignore ASCII case, as Windows does.
     std::map<std::u16string, std::u16string> environment;
     bool expansionFails = false;
-    std::set<std::u16string> failingExpansions;  // sources whose expansion fails
-    // Attributes by path, exactly as the program asks for them.
+    std::set<std::u16string> failingExpansions;  // sources whose expansion returns 0
+    // Attributes by path, exactly as the program asks for them. _waccess finds
+    // the same paths, except those in `accessDenied`.
     std::map<std::u16string, std::uint32_t> fileAttributes;
+    std::set<std::u16string> accessDenied;
+    // File contents by path as opened; read in text mode (CR LF as LF, Ctrl-Z
+    // ends the data). A path in `unreadableFiles` opens but fails to read.
+    // Documents written through the streams below land here too.
+    std::map<std::u16string, std::string> files;
+    std::set<std::u16string> unreadableFiles;
+    // Every expansion request: the source and the buffer length offered.
+    std::vector<std::pair<std::u16string, std::uint32_t>> expansions;
 
     std::uint32_t getFileAttributesOfModel(const std::u16string& path) const;
     SearchHandle findFirstFile(const std::u16string& pattern, FindData& data) override;
@@ -153,8 +166,7 @@ public:
     bool ctimeFails = false;
     // Status of files and directories by path, for _wstat64 and _waccess.
     std::map<std::u16string, FileStatus> fileStatuses;
-    // Bytes on disk by path: what flushes and closes have delivered.
-    std::map<std::u16string, std::string> files;
+    // `files` (above) also receives what the document's flushes and closes deliver.
     // Faults of the next streams; counts are 1-based over all streams' calls.
     int failWriteCall = 0;   // the nth fwrite takes nothing and fails
     int failFlushCall = 0;   // the nth fflush fails (its bytes stay pending)
@@ -200,6 +212,7 @@ private:
     std::map<FileStream, OpenStream> streams_;
     FileStream nextStream_ = 0x5000;
 
+    std::map<SystemHandle, std::u16string> ownMutexes_;  // created here, by handle
     SystemHandle newHandle();
     std::map<ProcAddress, std::string> procNames_;
     std::map<std::string, ProcAddress> procByName_;

@@ -53,5 +53,27 @@ TEST(Utf8, UnpairedSurrogatesEncodeAsReplacementCharacter) {
     EXPECT_EQ(encodeUtf8(std::u16string{char16_t(0xDC00), u'a'}), "\xEF\xBF\xBD" "a");
 }
 
+TEST(Utf8Replacing, EachMaximalIllFormedSubsequenceBecomesOneReplacement) {
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"Caf\xC3\xA9", u"Caf\u00E9"},
+        {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+        {"\xFF", u"\uFFFD"},
+        {"\x80\x80", u"\uFFFD\uFFFD"},
+        {"\xC3", u"\uFFFD"},
+        {"\xC3x", u"\uFFFDx"},
+        {"\xE2\x82", u"\uFFFD"},
+        {"\xE2\x82\xACx", u"\u20ACx"},
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},          // overlong: C0 never starts a sequence
+        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},  // overlong: 80 cannot follow E0
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // a surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
+        {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"\xF0\x9F\x98", u"\uFFFD"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        EXPECT_EQ(decodeUtf8Replacing(bytes), expected) << bytes;
+    }
+}
+
 }  // namespace
 }  // namespace baseline

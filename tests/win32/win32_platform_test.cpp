@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "platform/long_path.h"
+#include "config/config_schema.h"
+#include "config/path_form.h"
 #include "platform/win32/win32_platform.h"
 
 namespace baseline {
@@ -292,6 +294,88 @@ TEST(Win32Listing, RedirectionCanBeTurnedOffOnlyOnA64BitSystem) {
     if (disabled) {
         EXPECT_TRUE(platform.wow64RevertWow64FsRedirection(old));
     }
+}
+
+std::wstring tempFileWith(const char* bytes, std::size_t size) {
+    wchar_t directory[MAX_PATH];
+    wchar_t path[MAX_PATH];
+    GetTempPathW(MAX_PATH, directory);
+    GetTempFileNameW(directory, L"blc", 0, path);
+    FILE* file = _wfopen(path, L"wb");
+    std::fwrite(bytes, 1, size, file);
+    std::fclose(file);
+    return path;
+}
+
+TEST(Win32Files, TextModeReadingTurnsCrLfIntoLfAndStopsAtCtrlZ) {
+    Win32Platform platform;
+    const char bytes[] = "ab\r\ncd\r\n\rx\x1A" "after";
+    const std::wstring path = tempFileWith(bytes, sizeof bytes - 1);
+    std::string content = "untouched";
+    ASSERT_TRUE(platform.readTextModeFile(reinterpret_cast<const char16_t*>(path.c_str()), content));
+    EXPECT_EQ(content, "ab\ncd\n\rx");
+    DeleteFileW(path.c_str());
+    content = "untouched";
+    EXPECT_FALSE(platform.readTextModeFile(reinterpret_cast<const char16_t*>(path.c_str()), content));
+    EXPECT_EQ(content, "untouched");
+}
+
+TEST(Win32Files, TheRelativeNameOfTheConfigurationIsFoundInTheWorkingDirectory) {
+    Win32Platform platform;
+    wchar_t directory[MAX_PATH];
+    GetTempPathW(MAX_PATH, directory);
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(directory));
+    FILE* file = _wfopen(L"baselineconf.dat", L"wb");
+    std::fputs("QUJD", file);
+    std::fclose(file);
+    std::string content;
+    EXPECT_TRUE(platform.readTextModeFile(u".\\baselineconf.dat", content));
+    EXPECT_EQ(content, "QUJD");
+    DeleteFileW(L"baselineconf.dat");
+    SetCurrentDirectoryW(previous);
+}
+
+TEST(Win32Files, ExistenceTest) {
+    Win32Platform platform;
+    EXPECT_EQ(platform.waccess(u"C:\\windows", 0), 0);
+    EXPECT_EQ(platform.waccess(u"C:\\windows\\notepad.exe", 0), 0);
+    EXPECT_EQ(platform.waccess(u"C:\\no such directory", 0), -1);
+    EXPECT_EQ(platform.waccess(u"", 0), -1);
+}
+
+TEST(Win32Text, Utf8ConversionEndsAtTheFirstZeroByteAndReplacesIllFormedBytes) {
+    Win32Platform platform;
+    auto convert = [&](const char* text) {
+        const int needed = platform.multiByteToWideCharTerminated(65001, 0, text, nullptr, 0);
+        std::u16string buffer(static_cast<std::size_t>(needed > 0 ? needed : 0), u'\0');
+        const int written = platform.multiByteToWideCharTerminated(65001, 0, text, buffer.data(), needed);
+        EXPECT_EQ(written, needed) << text;
+        return buffer;
+    };
+    EXPECT_EQ(convert("Caf\xC3\xA9"), std::u16string(u"Caf\u00E9\0", 5));
+    EXPECT_EQ(convert(""), std::u16string(1, u'\0'));
+    EXPECT_EQ(convert("ab\0cd"), std::u16string(u"ab\0", 3));
+    EXPECT_EQ(convert("\xF0\x9F\x98\x80"), std::u16string(u"\U0001F600\0", 3));
+    // Without MB_ERR_INVALID_CHARS, ill-formed input is replaced, not refused.
+    EXPECT_EQ(convert("A\xFF" "B"), std::u16string(u"A\uFFFDB\0", 4));
+    EXPECT_EQ(convert("\xE2\x82x"), std::u16string(u"\uFFFDx\0", 3));
+    char16_t small[2];
+    EXPECT_EQ(platform.multiByteToWideCharTerminated(65001, 0, "abc", small, 2), 0);
+}
+
+TEST(Win32Config, ConfiguredPathsAreExpandedInFullAndCustomRootsMustBeDirectories) {
+    Win32Platform platform;
+    ASSERT_TRUE(SetEnvironmentVariableW(L"BASELINE_DEEP", std::wstring(300, L'd').c_str()));
+    std::u16string expanded;
+    ASSERT_TRUE(expandPath(platform, u"C:\\%BASELINE_DEEP%\\x", expanded));
+    EXPECT_EQ(expanded, u"C:\\" + std::u16string(300, u'd') + u"\\x");
+    PlatformConfigEnvironment environment(platform);
+    EXPECT_TRUE(environment.isAccessibleDirectory(u"C:\\windows"));
+    EXPECT_FALSE(environment.isAccessibleDirectory(u"C:\\windows\\notepad.exe"));
+    EXPECT_FALSE(environment.isAccessibleDirectory(u"C:\\no such directory"));
+    EXPECT_FALSE(environment.isAccessibleDirectory(u""));
 }
 
 }  // namespace

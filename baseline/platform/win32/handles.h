@@ -6,6 +6,7 @@
 
 #include <wincrypt.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace baseline::win32 {
@@ -52,8 +53,15 @@ struct FindTraits {
     static void close(Type handle) { FindClose(handle); }
 };
 
+struct FileStreamTraits {
+    using Type = std::FILE*;
+    static Type invalid() { return nullptr; }
+    static void close(Type stream) { std::fclose(stream); }
+};
+
 using UniqueHandle = Unique<HandleTraits>;
 using UniqueFind = Unique<FindTraits>;
+using UniqueFileStream = Unique<FileStreamTraits>;
 
 // --- file identity: the signature's store, message and certificate ---
 struct CertStoreTraits {

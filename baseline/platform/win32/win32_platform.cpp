@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <conio.h>
+#include <io.h>
 #include <cstdio>
 
 #include "platform/long_path.h"
 #include "platform/utf.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 // --- file identity and the allowlist document ---
@@ -471,6 +473,27 @@ bool Win32Platform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
     counters.workingSetSize = native.WorkingSetSize;
     counters.peakWorkingSetSize = native.PeakWorkingSetSize;
     return true;
+}
+
+bool Win32Platform::readTextModeFile(const std::u16string& path, std::string& content) {
+    // No "b" in the mode: the C runtime's text mode is what turns a CR LF
+    // into LF here, and what stops reading at a Ctrl-Z.
+    const win32::UniqueFileStream stream(_wfopen(asWide(path), L"r"));
+    if (!stream) return false;
+    std::string data;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stream.get())) > 0) data.append(buffer, got);
+    if (std::ferror(stream.get())) return false;
+    content = std::move(data);
+    return true;
+}
+
+int Win32Platform::multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags,
+                                                 const char* text, char16_t* buffer,
+                                                 int bufferLength) {
+    return MultiByteToWideChar(codePage, flags, text, -1, reinterpret_cast<wchar_t*>(buffer),
+                               bufferLength);
 }
 
 }  // namespace baseline

@@ -65,6 +65,9 @@ public:
     bool readSignerInfo(const std::u16string& path, SignerInfo& signer,
                         std::int32_t& status) override;
     bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
+    bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                      char16_t* buffer, int bufferLength) override;
 
 private:
     // Console characters read past the end of the last line (pasted input).

@@ -1,0 +1,350 @@
+// The schema walk. Every value is type-tested before JsonCpp converts it, so
+// that the walk can go on after a finding and tell the tool everything; the
+// creator only looks at the final result.
+#include "config/config_schema.h"
+
+#include <json/reader.h>
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+#include "config/path_form.h"
+#include "platform/platform.h"
+
+namespace baseline {
+namespace {
+
+constexpr const char16_t* kDefaultFirstLevelParents[] = {
+    u"%SYSTEMDRIVE%",
+    u"%PROGRAMFILES%",
+    u"%PROGRAMFILES(X86)%",
+};
+
+constexpr const char16_t* kDefaultAllowedDirectories[] = {
+    u"%TEMP%",
+    u"%WINDIR%",
+    u"%SYSTEMDRIVE%\\Documents and Settings",
+    u"%SYSTEMDRIVE%\\Recovery",
+    u"%SYSTEMDRIVE%\\System Volume Information",
+};
+
+constexpr std::string_view kModeNames[] = {"osdrive", "all", "custom"};
+constexpr std::string_view kEntryMembers[] = {"allowed_dir", "mutable", "strict_pub"};
+
+std::string typeName(const Json::Value& value) {
+    switch (value.type()) {
+        case Json::nullValue: return "null";
+        case Json::intValue:
+        case Json::uintValue:
+        case Json::realValue: return "a number";
+        case Json::stringValue: return "a string";
+        case Json::booleanValue: return "a boolean";
+        case Json::arrayValue: return "an array";
+        case Json::objectValue: return "an object";
+    }
+    return "a value";
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A value that a top-level switch accepts: empty, a boolean or a number.
+bool readsAsSwitch(const Json::Value& value) { return value.empty() || value.isBool() || value.isNumeric(); }
+
+class SchemaWalk {
+public:
+    SchemaWalk(ConfigEnvironment& environment, BaselineConfig& config, SchemaReport* report)
+        : environment_(environment), config_(config), report_(report) {}
+
+    bool run(const Json::Value& root) {
+        if (!root.isNull() && !root.isObject()) {
+            error(&root, "the configuration is " + typeName(root) + "; it must be a JSON object");
+            return false;
+        }
+        warnUnknownMembers(root, std::begin(kConfigKeys), std::end(kConfigKeys), "unknown key ");
+        pathsToDiscover(root["paths_to_discover"]);
+        pathsExcluded(root["paths_excluded_from_discovery"]);
+        config_.immutableForSystemDirectory =
+            topLevelSwitch(root["immutable_for_system_directory"], "immutable_for_system_directory", true);
+        const Json::Value& overridden = root["AllowAppIfPublisherAllowed"];
+        config_.globalAllowAppIfPublisherAllowed =
+            topLevelSwitch(overridden, "AllowAppIfPublisherAllowed", false);
+        if (root.isMember("AllowAppIfPublisherAllowed") && readsAsSwitch(overridden)) {
+            warning(&overridden, "\"AllowAppIfPublisherAllowed\" has no effect: "
+                                 "\"global_allow_app_if_publisher_allowed\" always sets the same switch afterwards");
+        }
+        firstLevelParents(root["allowed_first_level_subdirectories"]);
+        publishers(root["allowed_publishers"]);
+        config_.globalAllowAppIfPublisherAllowed = topLevelSwitch(
+            root["global_allow_app_if_publisher_allowed"], "global_allow_app_if_publisher_allowed", false);
+        allowedDirectories(root["allowed_directories"]);
+        return !failed_;
+    }
+
+private:
+    void error(const Json::Value* at, const std::string& message) {
+        failed_ = true;
+        if (report_) report_->error(at, message);
+    }
+    void warning(const Json::Value* at, const std::string& message) {
+        if (report_) report_->warning(at, message);
+    }
+    // A fact of this machine rather than of the file.
+    void machineProblem(const Json::Value* at, const std::string& message) {
+        if (report_) {
+            report_->warning(at, message + " on this machine; the creator cannot load it where that holds");
+        } else {
+            failed_ = true;
+        }
+    }
+
+    template <typename Iterator>
+    void warnUnknownMembers(const Json::Value& object, Iterator known, Iterator knownEnd,
+                            const std::string& what) {
+        if (!report_ || !object.isObject()) return;
+        for (auto member = object.begin(); member != object.end(); ++member) {
+            const std::string name = member.name();
+            if (std::find_if(known, knownEnd, [&](std::string_view k) { return k == name; }) == knownEnd) {
+                warning(&*member, what + quoted(name) + " is ignored");
+            }
+        }
+    }
+
+    // Text where the schema wants text: numbers and booleans become the
+    // library's asString, null the empty string; arrays and objects fail.
+    bool text(const Json::Value& value, const std::string& what, std::u16string& out) {
+        std::string narrow;
+        if (!narrowText(value, what, narrow)) return false;
+        out = environment_.toUtf16(narrow);
+        return true;
+    }
+
+    bool narrowText(const Json::Value& value, const std::string& what, std::string& out) {
+        if (value.isArray() || value.isObject()) {
+            error(&value, what + " is " + typeName(value) + "; it must be a string");
+            return false;
+        }
+        if (value.isNumeric() || value.isBool()) {
+            warning(&value, what + " is " + typeName(value) + "; it is read as the text " +
+                                quoted(value.asString()));
+        }
+        out = value.asString();
+        return true;
+    }
+
+    // A boolean where the schema wants one: numbers count as true when not
+    // zero, null as false; strings, arrays and objects fail.
+    bool boolean(const Json::Value& value, const std::string& what, bool& out) {
+        if (value.isString() || value.isArray() || value.isObject()) {
+            error(&value, what + " is " + typeName(value) + "; it must be true or false");
+            return false;
+        }
+        out = value.asBool();
+        return true;
+    }
+
+    // An empty value (absent, null, [] or {}) takes the default.
+    bool topLevelSwitch(const Json::Value& value, const char* key, bool byDefault) {
+        if (value.empty()) return byDefault;
+        bool result = byDefault;
+        boolean(value, quoted(key), result);
+        return result;
+    }
+
+    bool expand(const Json::Value* at, const std::u16string& path, std::u16string& expanded) {
+        if (environment_.expand(path, expanded)) return true;
+        machineProblem(at, "its environment variables cannot be expanded");
+        return false;
+    }
+
+    static std::string element(const char* key, Json::ArrayIndex index) {
+        return quoted(key) + " entry " + std::to_string(index + 1);
+    }
+
+    void pathsToDiscover(const Json::Value& value) {
+        if (value.empty()) {
+            config_.discoveryMode = "osdrive";
+        } else if (value.isString()) {
+            config_.discoveryMode = value.asString();
+            if (std::find(std::begin(kModeNames), std::end(kModeNames), config_.discoveryMode) ==
+                std::end(kModeNames)) {
+                warning(&value, "\"paths_to_discover\" " + quoted(config_.discoveryMode) +
+                                    " is none of \"osdrive\", \"all\" and \"custom\"; the configuration loads, "
+                                    "but the run will discover nothing and fail");
+            }
+        } else if (value.isArray()) {
+            config_.discoveryMode = "custom";
+            for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+                const Json::Value& entry = value[i];
+                std::u16string path, expanded;
+                if (!text(entry, element("paths_to_discover", i), path) || !expand(&entry, path, expanded)) continue;
+                if (!environment_.isAccessibleDirectory(expanded)) {
+                    config_.customDiscoveryPaths.clear();
+                    if (expanded.empty()) {
+                        error(&entry, element("paths_to_discover", i) + " is empty; it must name a directory");
+                    } else {
+                        machineProblem(&entry, element("paths_to_discover", i) +
+                                                   " is not an existing, accessible directory");
+                    }
+                    continue;
+                }
+                config_.customDiscoveryPaths.push_back(expanded);
+            }
+        } else {
+            warning(&value, "\"paths_to_discover\" is " + typeName(value) +
+                                "; it is ignored and no discovery mode is set, so the run will fail");
+        }
+    }
+
+    void pathsExcluded(const Json::Value& value) {
+        if (!value.isArray()) {
+            if (!value.empty()) {
+                warning(&value, "\"paths_excluded_from_discovery\" is " + typeName(value) +
+                                    ", not an array; it is ignored");
+            }
+            return;
+        }
+        for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+            std::u16string path, expanded;
+            if (!text(value[i], element("paths_excluded_from_discovery", i), path) ||
+                !expand(&value[i], path, expanded)) {
+                continue;
+            }
+            config_.excludedPaths.insert(normalizePath(expanded));
+        }
+    }
+
+    void firstLevelParents(const Json::Value& value) {
+        struct Entry {
+            const Json::Value* at;
+            std::u16string path;
+        };
+        std::vector<Entry> entries;
+        if (value.isArray() && !value.empty()) {
+            for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+                std::u16string path;
+                if (text(value[i], element("allowed_first_level_subdirectories", i), path)) {
+                    entries.push_back({&value[i], path});
+                }
+            }
+        } else {
+            if (!value.empty()) {
+                warning(&value, "\"allowed_first_level_subdirectories\" is " + typeName(value) +
+                                    ", not an array; the defaults are used");
+            }
+            for (const char16_t* path : kDefaultFirstLevelParents) entries.push_back({nullptr, path});
+        }
+        for (const auto& entry : entries) {
+            std::u16string expanded;
+            if (!environment_.expand(entry.path, expanded)) {
+                // Undefined on 32-bit Windows; its absence must not stop a run.
+                if (lowerAscii(entry.path) == u"%programfiles(x86)%") continue;
+                machineProblem(entry.at, "a first-level parent's environment variables cannot be expanded");
+                continue;
+            }
+            config_.allowedFirstLevelSubdirectories.insert(normalizePath(expanded));
+        }
+    }
+
+    void publishers(const Json::Value& value) {
+        if (!value.isArray() && !value.isObject()) {
+            if (!value.empty()) {
+                warning(&value, "\"allowed_publishers\" is " + typeName(value) +
+                                    ", not an array or object; it is ignored");
+            }
+            return;
+        }
+        Json::ArrayIndex index = 0;
+        for (const Json::Value& name : value) {
+            std::u16string publisher;
+            if (text(name, element("allowed_publishers", index++), publisher)) {
+                config_.allowedPublishers.push_back(publisher);
+            }
+        }
+    }
+
+    void allowedDirectories(const Json::Value& value) {
+        if (value.empty()) {
+            for (const char16_t* directory : kDefaultAllowedDirectories) {
+                config_.allowedDirectories.push_back(directory);
+                config_.immutableDirectories.push_back(directory);
+                // Expanded like a configured entry, so that the build run's
+                // lookup with expanded paths can find it.
+                std::u16string expanded;
+                if (expand(nullptr, directory, expanded)) {
+                    config_.nonStrictPublisherDirectories.push_back(normalizePath(expanded));
+                }
+            }
+            return;
+        }
+        if (!value.isArray() && !value.isObject()) {
+            warning(&value, "\"allowed_directories\" is " + typeName(value) +
+                                ", not an array or object; no directory is allowed, not even the defaults");
+            return;
+        }
+        Json::ArrayIndex index = 0;
+        for (const Json::Value& entry : value) {
+            const std::string what = element("allowed_directories", index++);
+            if (!entry.isObject() && !entry.isNull()) {
+                error(&entry, what + " is " + typeName(entry) + "; each entry must be an object");
+                continue;
+            }
+            warnUnknownMembers(entry, std::begin(kEntryMembers), std::end(kEntryMembers),
+                               what + ": unknown member ");
+            if (report_ && !entry.isMember("allowed_dir")) {
+                warning(&entry, what + " has no \"allowed_dir\"; it allows the empty path");
+            }
+            std::u16string directory;
+            bool isMutable = false, strictPublisher = false;
+            const bool ok = text(entry["allowed_dir"], what + " \"allowed_dir\"", directory) &&
+                            boolean(entry["mutable"], what + " \"mutable\"", isMutable) &&
+                            boolean(entry["strict_pub"], what + " \"strict_pub\"", strictPublisher);
+            if (!ok) continue;
+            config_.allowedDirectories.push_back(directory);
+            if (!isMutable) config_.immutableDirectories.push_back(directory);
+            if (!strictPublisher) {
+                std::u16string expanded;
+                if (expand(&entry["allowed_dir"], directory, expanded)) {
+                    config_.nonStrictPublisherDirectories.push_back(normalizePath(expanded));
+                }
+            }
+        }
+    }
+
+    ConfigEnvironment& environment_;
+    BaselineConfig& config_;
+    SchemaReport* report_;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+bool parseBaselineJson(const std::string& text, Json::Value& root, std::string* errors) {
+    const Json::CharReaderBuilder builder;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string messages;
+    const bool parsed = reader->parse(text.data(), text.data() + text.size(), &root, &messages);
+    if (!parsed && errors) *errors = messages;
+    return parsed;
+}
+
+std::u16string PlatformConfigEnvironment::toUtf16(const std::string& utf8) {
+    return utf8ToUtf16(platform_, utf8);
+}
+
+bool PlatformConfigEnvironment::expand(const std::u16string& path, std::u16string& expanded) {
+    return expandPath(platform_, path, expanded);
+}
+
+bool PlatformConfigEnvironment::isAccessibleDirectory(const std::u16string& path) {
+    const std::uint32_t attributes = platform_.getFileAttributes(path);
+    return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) &&
+           platform_.waccess(path, 0) == 0;
+}
+
+bool applyBaselineJson(const Json::Value& root, ConfigEnvironment& environment, BaselineConfig& config,
+                       SchemaReport* report) {
+    return SchemaWalk(environment, config, report).run(root);
+}
+
+}  // namespace baseline

@@ -1,0 +1,76 @@
+// The configuration's JSON schema as code: parsing the text exactly as the
+// allowlist creator does, and one walk over the parsed value that fills a
+// BaselineConfig. The creator and the baselineconf tool both run this walk;
+// the tool also listens to what it reports.
+#pragma once
+
+#include <json/value.h>
+
+#include <string>
+
+#include "config/baseline_config.h"
+
+namespace baseline {
+
+class Platform;
+
+// Parses with a Json::CharReaderBuilder left at its defaults. On failure
+// `errors` (when given) receives the library's text, with line and column.
+bool parseBaselineJson(const std::string& text, Json::Value& root, std::string* errors);
+
+// What the walk needs from the machine it runs on.
+class ConfigEnvironment {
+public:
+    virtual ~ConfigEnvironment() = default;
+    virtual std::u16string toUtf16(const std::string& utf8) = 0;
+    // Expanded environment variables; false when the expansion fails.
+    virtual bool expand(const std::u16string& path, std::u16string& expanded) = 0;
+    // An existing directory that the C runtime's existence test passes.
+    virtual bool isAccessibleDirectory(const std::u16string& path) = 0;
+};
+
+// The environment of a real run: the platform's expansion, attributes and
+// existence test.
+class PlatformConfigEnvironment final : public ConfigEnvironment {
+public:
+    explicit PlatformConfigEnvironment(Platform& platform) : platform_(platform) {}
+    std::u16string toUtf16(const std::string& utf8) override;
+    bool expand(const std::u16string& path, std::u16string& expanded) override;
+    bool isAccessibleDirectory(const std::u16string& path) override;
+
+private:
+    Platform& platform_;
+};
+
+// Findings of the walk, each at the JSON value it concerns (null when the
+// value is absent, e.g. a default).
+class SchemaReport {
+public:
+    virtual ~SchemaReport() = default;
+    // The creator would fail to load the configuration because of this.
+    virtual void error(const Json::Value* at, const std::string& message) = 0;
+    // It loads, but this is probably not what was meant.
+    virtual void warning(const Json::Value* at, const std::string& message) = 0;
+};
+
+// Applies the keys in their fixed order. Returns true when the creator would
+// have loaded the configuration. Without a report, a fact of this machine
+// (an expansion that fails, a custom path that is not an accessible
+// directory) fails the walk as in a real run; with a report it is a warning,
+// since the tool may not run where the creator will.
+bool applyBaselineJson(const Json::Value& root, ConfigEnvironment& environment, BaselineConfig& config,
+                       SchemaReport* report);
+
+// The keys the walk reads, in the order it applies them.
+inline constexpr const char* kConfigKeys[] = {
+    "paths_to_discover",
+    "paths_excluded_from_discovery",
+    "immutable_for_system_directory",
+    "AllowAppIfPublisherAllowed",
+    "allowed_first_level_subdirectories",
+    "allowed_publishers",
+    "global_allow_app_if_publisher_allowed",
+    "allowed_directories",
+};
+
+}  // namespace baseline

@@ -1,0 +1,83 @@
+// libFuzzer target over the configuration path: the bytes as a baselineconf.dat
+// through the creator's whole load, and the bytes as the JSON text inside one,
+// through encryption, decryption, parse and the schema walk, with the checking
+// tool's verdict required to agree with the creator's.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "check.h"
+#include "config/baseline_config.h"
+#include "config/baseline_file.h"
+#include "config/config_schema.h"
+#include "encode.h"
+#include "memory_platform.h"
+#include "platform/utf.h"
+
+namespace {
+
+// A machine on which every expansion succeeds (defined variables get long
+// values, to cross the 260-unit buffer) and every named path is a directory,
+// so that the creator's and the tool's verdicts must be the same.
+class EverythingExists final : public baseline::ConfigEnvironment {
+public:
+    std::u16string toUtf16(const std::string& utf8) override {
+        return baseline::decodeUtf8Replacing(utf8.substr(0, utf8.find('\0')));
+    }
+    bool expand(const std::u16string& path, std::u16string& expanded) override {
+        expanded.clear();
+        for (char16_t c : path) {
+            if (c == u'%') {
+                expanded += std::u16string(200, u'x');
+            } else {
+                expanded.push_back(c);
+            }
+        }
+        return true;
+    }
+    bool isAccessibleDirectory(const std::u16string& path) override { return !path.empty(); }
+};
+
+baseline::testing::MemoryPlatform& machine() {
+    static baseline::testing::MemoryPlatform platform;
+    static bool scripted = false;
+    if (!scripted) {
+        platform.environment = {{u"SYSTEMDRIVE", u"C:"}, {u"WINDIR", u"C:\\Windows"},
+                                {u"LONG", std::u16string(300, u'L')}};
+        platform.fileAttributes[u"C:\\"] = baseline::kFileAttributeDirectory;
+        platform.fileAttributes[u"C:\\Windows"] = baseline::kFileAttributeDirectory;
+        scripted = true;
+    }
+    platform.calls.clear();
+    platform.expansions.clear();
+    return platform;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    auto& platform = machine();
+
+    // The bytes as the file on disk.
+    platform.files[u".\\baselineconf.dat"] = input;
+    baseline::BaselineConfig fromFile;
+    fromFile.loadBaselineConfig(platform);
+    EverythingExists everything;
+    baseline::tool::checkDatFile(input, everything);
+
+    // The bytes as the JSON text: what encode writes must read back.
+    const std::string dat = baseline::tool::encryptBaselineText(input);
+    std::string back;
+    if (!baseline::decryptBaselineText(dat, back) || back != input.substr(0, input.find('\0'))) std::abort();
+    platform.files[u".\\baselineconf.dat"] = dat;
+    baseline::BaselineConfig loaded;
+    loaded.loadBaselineConfig(platform);
+
+    Json::Value root;
+    baseline::BaselineConfig walked;
+    const bool creator =
+        baseline::parseBaselineJson(back, root, nullptr) && baseline::applyBaselineJson(root, everything, walked, nullptr);
+    if (baseline::tool::checkJsonText(input, everything).loads != creator) std::abort();
+    return 0;
+}

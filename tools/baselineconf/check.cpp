@@ -1,0 +1,234 @@
+// The checks of baselineconf. The Base64 lint only explains; whether the file
+// loads is decided by decryptBaselineTextDetailed, parseBaselineJson and
+// applyBaselineJson, the code the creator runs.
+#include "check.h"
+
+#include <json/reader.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <tuple>
+
+#include "config/base64.h"
+#include "config/baseline_file.h"
+#include "platform/text_mode.h"
+
+namespace baseline::tool {
+namespace {
+
+constexpr std::size_t kMaxBadBytesShown = 5;
+
+std::string byteName(unsigned char byte) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", byte);
+    std::string name = hex;
+    if (byte == '\n') name += " (line feed)";
+    else if (byte == '\r') name += " (carriage return)";
+    else if (byte == ' ') name += " (blank)";
+    else if (byte == '\t') name += " (tab)";
+    else if (byte >= 0x21 && byte < 0x7F) name += std::string(" ('") + static_cast<char>(byte) + "')";
+    return name;
+}
+
+// Collects the walk's findings with the places of the values they concern.
+class PlacedReport final : public SchemaReport {
+public:
+    PlacedReport(const std::string& text, std::size_t offsetBase, std::vector<Finding>& findings)
+        : text_(text), offsetBase_(offsetBase), findings_(findings) {}
+    void error(const Json::Value* at, const std::string& message) override { add(true, at, message); }
+    void warning(const Json::Value* at, const std::string& message) override { add(false, at, message); }
+
+private:
+    void add(bool isError, const Json::Value* at, const std::string& message) {
+        if (at) {
+            findings_.push_back(findingAt(isError, text_, offsetBase_ + static_cast<std::size_t>(at->getOffsetStart()),
+                                          message));
+        } else {
+            findings_.push_back({isError, 0, 0, message});
+        }
+    }
+    const std::string& text_;
+    std::size_t offsetBase_;
+    std::vector<Finding>& findings_;
+};
+
+// JsonCpp's "* Line L, Column C\n  message\n[See Line ... for detail.\n]" as findings.
+void addParseMessages(const std::string& messages, bool isError, const std::string& prefix,
+                      std::vector<Finding>& findings) {
+    std::size_t start = 0;
+    while (start < messages.size()) {
+        std::size_t end = messages.find('\n', start);
+        if (end == std::string::npos) end = messages.size();
+        const std::string line = messages.substr(start, end - start);
+        start = end + 1;
+        unsigned lineNumber = 0, column = 0;
+        if (std::sscanf(line.c_str(), "* Line %u, Column %u", &lineNumber, &column) == 2) {
+            findings.push_back({isError, lineNumber, column, prefix});
+        } else if (std::sscanf(line.c_str(), "See Line %u, Column %u", &lineNumber, &column) == 2) {
+            if (!findings.empty()) {
+                findings.back().message += " (see " + std::to_string(lineNumber) + ":" + std::to_string(column) + ")";
+            }
+        } else if (!findings.empty() && !line.empty()) {
+            auto& message = findings.back().message;
+            const std::size_t text = line.find_first_not_of(' ');
+            if (!message.empty()) message.push_back(' ');
+            message.append(line, text == std::string::npos ? line.size() : text);
+        }
+    }
+}
+
+void checkJson(const std::string& rawText, ConfigEnvironment& environment, CheckResult& result) {
+    std::string text = rawText;
+    const std::size_t zero = text.find('\0');
+    if (zero != std::string::npos) {
+        result.findings.push_back(
+            findingAt(false, text, zero, "a zero byte ends the text here; the creator ignores everything after it"));
+        text.resize(zero);
+    }
+    result.json = text;
+
+    Json::Value root;
+    std::string messages;
+    if (!parseBaselineJson(text, root, &messages)) {
+        addParseMessages(messages, true, "", result.findings);
+        result.loads = false;
+        return;
+    }
+    // Duplicate keys load (the last one counts); a strict parse finds the first.
+    Json::CharReaderBuilder strict;
+    strict["rejectDupKeys"] = true;
+    const std::unique_ptr<Json::CharReader> reader(strict.newCharReader());
+    Json::Value ignored;
+    std::string duplicates;
+    if (!reader->parse(text.data(), text.data() + text.size(), &ignored, &duplicates)) {
+        addParseMessages(duplicates, false, "the creator takes the last of the values:", result.findings);
+    }
+    // JsonCpp counts offsets after a UTF-8 byte order mark, which it skips.
+    const std::size_t bom = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    BaselineConfig config;
+    std::vector<Finding> walked;
+    PlacedReport report(text, bom, walked);
+    result.loads = applyBaselineJson(root, environment, config, &report);
+    // In file order; what concerns no value in particular (a default) last.
+    std::stable_sort(walked.begin(), walked.end(), [](const Finding& a, const Finding& b) {
+        return std::make_tuple(a.line == 0, a.line, a.column) < std::make_tuple(b.line == 0, b.line, b.column);
+    });
+    result.findings.insert(result.findings.end(), walked.begin(), walked.end());
+}
+
+struct Base64Lint {
+    std::vector<Finding> findings;
+};
+
+Base64Lint lintBase64(const std::string& bytes, const std::string& content) {
+    Base64Lint lint;
+    const std::size_t ctrlZ = bytes.find('\x1A');
+    if (ctrlZ != std::string::npos && ctrlZ + 1 < bytes.size()) {
+        lint.findings.push_back(
+            findingAt(false, bytes, ctrlZ, "a Ctrl-Z (0x1A): the creator reads the file in text mode and stops here"));
+    }
+    std::size_t end = content.size();
+    while (end > 0 && (content[end - 1] == '\n' || content[end - 1] == '\r')) --end;
+    std::size_t shown = 0, bad = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        const char c = content[i];
+        if (isBase64Alphabet(c)) {
+            if (i > 0 && content[i - 1] == '=' && shown < kMaxBadBytesShown) {
+                ++shown;
+                lint.findings.push_back(findingAt(false, content, i - 1, "'=' padding is followed by more Base64 text"));
+            }
+            continue;
+        }
+        if (c == '=') continue;
+        if (++bad <= kMaxBadBytesShown) {
+            lint.findings.push_back(
+                findingAt(false, content, i, "byte " + byteName(static_cast<unsigned char>(c)) + " is not Base64"));
+        }
+    }
+    if (bad > kMaxBadBytesShown) {
+        lint.findings.push_back({false, 0, 0, std::to_string(bad - kMaxBadBytesShown) + " more bytes are not Base64"});
+    }
+    if (end < content.size()) {
+        lint.findings.push_back(findingAt(false, content, end,
+                                          "the file ends with a line break; baselineconf.dat must be one line with "
+                                          "no line break, not even at the end (editors often add one)"));
+    } else if (content.size() % 4 != 0) {
+        lint.findings.push_back(
+            {false, 0, 0, "the text has " + std::to_string(content.size()) + " characters, not a multiple of 4"});
+    }
+    return lint;
+}
+
+std::string decryptFailure(DecryptOutcome outcome, const DecryptFacts& facts) {
+    switch (outcome) {
+        case DecryptOutcome::empty: return "the file is empty";
+        case DecryptOutcome::badLength:
+            return "the Base64 text decodes to " + std::to_string(facts.decodedLength) +
+                   " bytes, not a whole number of 8-byte cipher blocks";
+        case DecryptOutcome::badPadding: {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(facts.plaintext.back()));
+            return std::string("the last deciphered byte is ") + hex +
+                   ", not a pad length from 1 to 8: the file was made with another key, or is damaged";
+        }
+        case DecryptOutcome::noMemory: return "out of memory while deciphering";
+        case DecryptOutcome::ok: break;
+    }
+    return "";
+}
+
+}  // namespace
+
+Finding findingAt(bool isError, const std::string& text, std::size_t offset, std::string message) {
+    std::size_t line = 1, lineStart = 0;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return {isError, line, offset - lineStart + 1, std::move(message)};
+}
+
+CheckResult checkJsonText(const std::string& text, ConfigEnvironment& environment) {
+    CheckResult result;
+    checkJson(text, environment, result);
+    return result;
+}
+
+CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environment) {
+    CheckResult result;
+    const std::string content = textModeContent(bytes);
+    Base64Lint lint = lintBase64(bytes, content);
+    std::string json;
+    DecryptFacts facts;
+    const DecryptOutcome outcome = decryptBaselineTextDetailed(content, json, &facts);
+    if (outcome != DecryptOutcome::ok) {
+        // What the lint found is then the likely cause.
+        for (auto& finding : lint.findings) finding.isError = true;
+        result.findings = std::move(lint.findings);
+        result.findings.push_back({true, 0, 0, decryptFailure(outcome, facts)});
+        return result;
+    }
+    const std::size_t padLength = static_cast<unsigned char>(facts.plaintext.back());
+    if (facts.plaintext.find_first_not_of(static_cast<char>(padLength), facts.plaintext.size() - padLength) !=
+        std::string::npos) {
+        result.findings.push_back(
+            {false, 0, 0, "the pad bytes differ from each other; baselineconf did not write this file"});
+    }
+    CheckResult inner;
+    checkJson(facts.plaintext.substr(0, facts.plaintext.size() - padLength), environment, inner);
+    result.loads = inner.loads;
+    result.json = inner.json;
+    // Damaged Base64 that still deciphers garbles a block: then it is the cause.
+    for (auto& finding : lint.findings) finding.isError = !result.loads;
+    result.findings.insert(result.findings.begin(), lint.findings.begin(), lint.findings.end());
+    for (auto& finding : inner.findings) {
+        finding.inDecryptedJson = true;
+        result.findings.push_back(std::move(finding));
+    }
+    return result;
+}
+
+}  // namespace baseline::tool

@@ -1,0 +1,35 @@
+// Entry of baselineconf. On Windows it checks paths with the allowlist
+// creator's own platform layer; elsewhere with the host's file system.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "platform/utf.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/win32/win32_platform.h"
+
+int wmain(int argc, wchar_t** argv) {
+    // Decoded JSON goes out byte for byte, without LF becoming CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(baseline::encodeUtf8(reinterpret_cast<const char16_t*>(argv[i])));
+    }
+    baseline::Win32Platform platform;
+    baseline::PlatformConfigEnvironment environment(platform);
+    return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr);
+}
+#else
+#include "host_environment.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    baseline::tool::HostConfigEnvironment environment;
+    return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr);
+}
+#endif
