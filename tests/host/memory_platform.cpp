@@ -5,18 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "config/path_form.h"
 #include "platform/text_mode.h"
+#include "platform/percent_variables.h"
 #include "platform/utf.h"
 
 namespace baseline::testing {
 namespace {
-
-std::u16string lowerAscii(std::u16string text) {
-    for (auto& c : text) {
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    }
-    return text;
-}
 
 constexpr std::int32_t kStatusRevisionMismatch = static_cast<std::int32_t>(0xC0000059);
 
@@ -261,29 +256,14 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
     calls.push_back("ExpandEnvironmentStringsW");
     expansions.emplace_back(source, bufferLength);
     if (expansionFails || failingExpansions.count(source)) return 0;
-    // %NAME% is replaced when NAME is defined; otherwise it stays as written.
-    std::u16string result;
-    std::size_t i = 0;
-    while (i < source.size()) {
-        const auto open = source.find(u'%', i);
-        const auto close = open == std::u16string::npos ? open : source.find(u'%', open + 1);
-        if (close == std::u16string::npos) {
-            result.append(source, i, std::u16string::npos);
-            break;
-        }
-        result.append(source, i, open - i);
-        const std::u16string name = lowerAscii(source.substr(open + 1, close - open - 1));
+    const std::u16string result = expandPercentVariables(source, [&](const std::u16string& name)
+                                                             -> std::optional<std::u16string> {
         const auto variable = std::find_if(environment.begin(), environment.end(), [&](const auto& entry) {
-            return lowerAscii(entry.first) == name;
+            return lowerAscii(entry.first) == lowerAscii(name);
         });
-        if (variable != environment.end()) {
-            result += variable->second;
-            i = close + 1;
-        } else {
-            result.append(source, open, close - open);
-            i = close;
-        }
-    }
+        if (variable == environment.end()) return std::nullopt;
+        return variable->second;
+    });
     const auto needed = static_cast<std::uint32_t>(result.size() + 1);
     if (needed <= bufferLength) expanded = result;
     return needed;

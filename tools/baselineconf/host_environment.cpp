@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/percent_variables.h"
 #include "platform/utf.h"
 
 namespace baseline::tool {
@@ -15,34 +16,18 @@ std::u16string HostConfigEnvironment::toUtf16(const std::string& utf8) {
 }
 
 bool HostConfigEnvironment::expand(const std::u16string& path, std::u16string& expanded) {
-    // %NAME% is replaced when NAME is set (as written, or in capitals, since
-    // Windows names ignore case); otherwise it stays, as Windows leaves it.
-    std::u16string result;
-    std::size_t i = 0;
-    while (i < path.size()) {
-        const auto open = path.find(u'%', i);
-        const auto close = open == std::u16string::npos ? open : path.find(u'%', open + 1);
-        if (close == std::u16string::npos) {
-            result.append(path, i, std::u16string::npos);
-            break;
-        }
-        result.append(path, i, open - i);
-        const std::string name = encodeUtf8(path.substr(open + 1, close - open - 1));
+    // Windows names ignore case: a name is looked up as written, then in capitals.
+    expanded = expandPercentVariables(path, [](const std::u16string& name16) -> std::optional<std::u16string> {
+        const std::string name = encodeUtf8(name16);
         std::string upper = name;
         for (auto& c : upper) {
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         }
-        const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
-        if (!value && !name.empty()) value = std::getenv(upper.c_str());
-        if (value) {
-            result += decodeUtf8Replacing(value);
-            i = close + 1;
-        } else {
-            result.append(path, open, close - open);
-            i = close;
-        }
-    }
-    expanded = result;
+        const char* value = std::getenv(name.c_str());
+        if (!value) value = std::getenv(upper.c_str());
+        if (!value) return std::nullopt;
+        return decodeUtf8Replacing(value);
+    });
     return true;
 }
 
