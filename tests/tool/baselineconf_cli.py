@@ -80,11 +80,11 @@ def commands(tool):
     rc, _, _, err = tool.run("check", "a.json", "--force")
     check(rc == 2, "check takes no options: %d %s" % (rc, err))
 
-    tool.write("good.json", b'{"allowed_publishers": ["Contoso"]}')
+    tool.write("good.json", b'{"allowed_publishers": ["First Maker"]}')
     rc, _, out, err = tool.run("encode", "good.json", "-o", "baselineconf.dat")
     check(rc == 0 and "baselineconf.dat: written" in out, "encode: %d %s %s" % (rc, out, err))
     first = tool.read("baselineconf.dat")
-    tool.write("other.json", b'{"allowed_publishers": ["Fabrikam"]}')
+    tool.write("other.json", b'{"allowed_publishers": ["Second Maker"]}')
     rc, _, _, err = tool.run("encode", "other.json", "-o", "baselineconf.dat")
     check(rc == 1 and "baselineconf.dat: already exists; use --force to replace it" in err,
           "no overwrite without --force: %d %s" % (rc, err))
@@ -92,7 +92,7 @@ def commands(tool):
     rc, _, _, err = tool.run("encode", "other.json", "-o", "baselineconf.dat", "--force")
     check(rc == 0 and tool.read("baselineconf.dat") != first, "--force replaces: %d %s" % (rc, err))
     rc, raw, _, _ = tool.run("decode", "baselineconf.dat")
-    check(raw == b'{"allowed_publishers": ["Fabrikam"]}', "decode after --force: %r" % raw)
+    check(raw == b'{"allowed_publishers": ["Second Maker"]}', "decode after --force: %r" % raw)
 
     tool.write("broken.json", b'{\n  "paths_to_discover": [\n}\n')
     rc, _, _, err = tool.run("encode", "broken.json", "-o", "broken.dat")
