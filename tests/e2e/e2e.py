@@ -548,28 +548,21 @@ def main():
     runner = Runner(args.exe, args.tool, args.prefixes, args.fixtures)
     try:
         kind, _, detail = args.case.partition(":")
-        if kind == "accepted":
-            case_accepted(runner, detail)
-        elif kind == "refused":
-            case_refused(runner, detail)
-        elif kind == "check":
-            case_check(runner, detail)
-        elif kind == "config":
-            case_config(runner, detail)
-        elif kind == "readme-example":
-            case_example(runner, args.readme)
-        elif kind == "worked-example":
-            case_worked_example(runner, detail, args.source)
-        elif kind == "system-drive":
-            case_system_drive(runner, detail)
-        elif kind == "same-minute":
-            case_same_minute(runner, detail)
-        elif kind == "long-path":
-            case_long_path(runner, detail)
-        elif kind == "second-instance":
-            case_second_instance(runner)
-        elif kind == "terminal":
-            case_terminal(runner)
+        cases = {
+            "accepted": lambda: case_accepted(runner, detail),
+            "refused": lambda: case_refused(runner, detail),
+            "check": lambda: case_check(runner, detail),
+            "config": lambda: case_config(runner, detail),
+            "readme-example": lambda: case_example(runner, args.readme),
+            "worked-example": lambda: case_worked_example(runner, detail, args.source),
+            "system-drive": lambda: case_system_drive(runner, detail),
+            "same-minute": lambda: case_same_minute(runner, detail),
+            "long-path": lambda: case_long_path(runner, detail),
+            "second-instance": lambda: case_second_instance(runner),
+            "terminal": lambda: case_terminal(runner),
+        }
+        if kind in cases:
+            cases[kind]()
         else:
             check(False, "known case " + args.case)
     finally:

@@ -15,6 +15,7 @@
 #include "document/allowlist_writer.h"
 #include "fileidentity/executable_file_record.h"
 #include "hostinfo/host_inventory.h"
+#include "worked_example.h"
 #include "platform/win32/win32_platform.h"
 
 namespace baseline {
@@ -70,16 +71,8 @@ void writeBytes(const std::u16string& path, const std::string& bytes) {
     CloseHandle(file);
 }
 
-FileVersionStrings exampleStrings() {
-    FileVersionStrings strings;
-    strings.fileVersion = u"2.4.1.0";
-    strings.originalFilename = u"tool.exe";
-    strings.productName = u"Example Tool";
-    strings.companyName = u"Example Software Ltd";
-    strings.internalName = u"tool";
-    strings.productVersion = u"2.4";
-    return strings;
-}
+// The fixtures carry the version strings of the small worked example.
+FileVersionStrings exampleStrings() { return testing::exampleVersion(); }
 
 struct VersionCase {
     const char* fixture;
