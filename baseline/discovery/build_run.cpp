@@ -5,11 +5,12 @@
 
 #include <exception>
 
-#include "discovery/build_status.h"
+#include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
 #include "discovery/discovery_paths.h"
 #include "config/path_form.h"
 #include "document/allowlist_writer.h"
+#include "document/document_status.h"
 #include "hostinfo/host_inventory.h"
 #include "platform/platform.h"
 

@@ -3,17 +3,15 @@
 // falls back to a value and the run goes on.
 #include "hostinfo/host_inventory.h"
 
-#include "discovery/build_status.h"
-#include "discovery/discovery_engine.h"
 #include "hostinfo/os_identity.h"
 #include "platform/platform.h"
 #include "platform/utf.h"
 
 namespace baseline {
 
-bool DiscoveryEngine::fillHostInventory(HostInventory& inventory) {
-    Platform& system = platform();
-    const auto fail = [this] {
+bool fillHostInventory(Platform& system, const std::u16string& title, const std::u16string& description,
+                       HostInventory& inventory, std::int32_t& statusCode) {
+    const auto fail = [&statusCode] {
         statusCode = kStatusHostInventoryFailed;
         return false;
     };

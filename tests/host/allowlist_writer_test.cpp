@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "discovery/build_status.h"
-#include "discovery/discovery_records.h"
+#include "discovery/built_in_publishers.h"
+#include "document/document_records.h"
 #include "document/allowlist_writer.h"
+#include "document/document_status.h"
 #include "fileidentity/executable_file_record.h"
 #include "hostinfo/host_inventory.h"
 #include "memory_platform.h"

@@ -9,7 +9,9 @@
 #include <stdexcept>
 
 #include "discovery/build_status.h"
+#include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
+#include "document/document_status.h"
 #include "memory_platform.h"
 #include "platform/utf.h"
 #include "worked_example.h"

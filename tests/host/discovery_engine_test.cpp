@@ -2,6 +2,7 @@
 // order and the built-in publisher names, and the normal form of paths.
 #include <gtest/gtest.h>
 
+#include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
 #include "config/path_form.h"
 #include "discovery/time_text.h"

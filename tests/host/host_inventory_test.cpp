@@ -5,7 +5,6 @@
 
 #include <optional>
 
-#include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
 #include "hostinfo/host_inventory.h"
 #include "memory_platform.h"
