@@ -97,31 +97,26 @@ bool DiscoveryEngine::buildDocument(AllowlistWriter& writer) {
 
 bool DiscoveryEngine::listConfiguredDirectories() {
     for (const auto& configured : config.allowedDirectories) {
-        AllowedDirectoryEntry entry;
-        entry.isMutable = config.defaultMutable;
-        entry.strictPublisher = true;
+        bool isMutable = config.defaultMutable;
+        bool strictPublisher = true;
         std::u16string expanded;
         if (!expandPath(platform_, configured, expanded)) return false;
         const std::u16string normal = normalizePath(expanded);
         // A directory that cannot be queried has every attribute bit set, and so
         // counts as a system directory: immutable.
         if (platform_.getFileAttributes(expanded) & kFileAttributeSystem) {
-            entry.isMutable = false;
+            isMutable = false;
         } else {
             if (!paths_.buildImmutableSet.ensureBuilt(platform_, config.immutableDirectories)) return false;
-            if (paths_.buildImmutableSet.contains(normal)) entry.isMutable = false;
+            if (paths_.buildImmutableSet.contains(normal)) isMutable = false;
         }
         for (const auto& nonStrict : config.nonStrictPublisherDirectories) {
             if (nonStrict == normal) {
-                entry.strictPublisher = false;
+                strictPublisher = false;
                 break;
             }
         }
-        entry.type = 1;
-        entry.allowState = 1;
-        entry.isDefault = true;
-        entry.dirPath = configured;
-        allowedDirectories.push_back(std::move(entry));
+        allowedDirectories.push_back(allowedDirectory(configured, isMutable, strictPublisher));
     }
     return true;
 }

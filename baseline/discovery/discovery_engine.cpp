@@ -10,6 +10,17 @@
 
 namespace baseline {
 
+AllowedDirectoryEntry allowedDirectory(std::u16string dirPath, bool isMutable, bool strictPublisher) {
+    AllowedDirectoryEntry entry;
+    entry.type = 1;
+    entry.allowState = 1;
+    entry.isDefault = true;
+    entry.isMutable = isMutable;
+    entry.strictPublisher = strictPublisher;
+    entry.dirPath = std::move(dirPath);
+    return entry;
+}
+
 DiscoveryEngine::DiscoveryEngine(Platform& platform, std::u16string title,
                                  std::u16string description, BaselineConfig config)
     : title(std::move(title)),

@@ -22,11 +22,18 @@ class ExecutableFileRecord;
 class Platform;
 struct HostInventory;
 
+// Every allowed directory of a run, configured or found under a first-level
+// parent, is a type 1, allowed, default entry.
+AllowedDirectoryEntry allowedDirectory(std::u16string dirPath, bool isMutable, bool strictPublisher);
+
 class DiscoveryEngine {
 public:
     // Copies all three; every counter, collection and text starts empty.
     DiscoveryEngine(Platform& platform, std::u16string title, std::u16string description,
                     BaselineConfig config);
+    // Its path lookups hold a reference into its own configuration.
+    DiscoveryEngine(const DiscoveryEngine&) = delete;
+    DiscoveryEngine& operator=(const DiscoveryEngine&) = delete;
 
     // Sets `starttime` or `endtime` of the counters to the current time text.
     void recordStartTime();

@@ -42,10 +42,7 @@ DiscoveryPaths::DiscoveryPaths(Platform& platform, const BaselineConfig& config)
     : platform_(platform), config_(config) {}
 
 bool DiscoveryPaths::readSystemDrive(std::u16string& systemDrive) {
-    std::u16string expanded;
-    if (!expandPath(platform_, u"%SYSTEMDRIVE%", expanded)) return false;
-    systemDrive = expanded.substr(0, 2);
-    return true;
+    return baseline::readSystemDrive(platform_, systemDrive);
 }
 
 bool DiscoveryPaths::buildRoots(const std::u16string& systemDrive, std::vector<std::u16string>& roots) {

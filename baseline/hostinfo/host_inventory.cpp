@@ -4,6 +4,7 @@
 #include "hostinfo/host_inventory.h"
 
 #include "hostinfo/os_identity.h"
+#include "platform/native_system.h"
 #include "platform/platform.h"
 #include "platform/utf.h"
 
@@ -34,15 +35,9 @@ bool fillHostInventory(Platform& system, const std::u16string& title, const std:
         inventory.hostname = hostname;
     }
 
-    std::u16string drive;
-    const std::uint32_t needed =
-        system.expandEnvironmentStrings(u"%SYSTEMDRIVE%", drive, kHostInfoBufferLength);
-    // An expansion that does not fit leaves nothing to read, as a failed one does.
-    if (needed == 0 || needed > kHostInfoBufferLength) {
-        inventory.osdrive = u"C:";
-    } else {
-        inventory.osdrive = drive.substr(0, 2);
-    }
+    // The walk's rule; a failed expansion, which stops the walk, still
+    // leaves the header a value.
+    if (!readSystemDrive(system, inventory.osdrive)) inventory.osdrive = u"C:";
     inventory.osdrivevar = u"%SYSTEMDRIVE%";
     inventory.os = u"Windows";
     inventory.platform = is64BitSystem(system) ? u"64-bit" : u"32-bit";

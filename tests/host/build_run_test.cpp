@@ -476,6 +476,13 @@ TEST_F(BuildRun, AnExceptionInTheWalkRestoresRedirectionClosesTheSearchAndFinish
     EXPECT_EQ(platform.redirectionDisabled, 0);
     EXPECT_EQ(platform.openSearches, 0);
     EXPECT_TRUE(endsFailed());
+    // As on the normal path: redirection back on first, then the search closed.
+    const auto& calls = platform.calls;
+    const auto revert = std::find(calls.rbegin(), calls.rend(), "Wow64RevertWow64FsRedirection");
+    const auto close = std::find(calls.rbegin(), calls.rend(), "FindClose");
+    ASSERT_NE(revert, calls.rend());
+    ASSERT_NE(close, calls.rend());
+    EXPECT_LT(close - calls.rbegin(), revert - calls.rbegin());
 }
 
 TEST_F(BuildRun, AWriterFailureStopsTheWalk) {
