@@ -288,31 +288,30 @@ CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environmen
         return result;
     }
     const std::size_t padLength = static_cast<unsigned char>(facts.plaintext.back());
-    if (facts.plaintext.find_first_not_of(static_cast<char>(padLength), facts.plaintext.size() - padLength) !=
-        std::string::npos) {
-        result.findings.push_back(
-            {false, 0, 0, "the pad bytes differ from each other; baselineconf did not write this file"});
-    }
     const std::string text = facts.plaintext.substr(0, facts.plaintext.size() - padLength);
     CheckResult inner;
     checkJson(text, environment, inner, true);
     result.loads = inner.loads;
     result.json = inner.json;
-    result.damaged = firstNonText(text) != std::string::npos;
+    const std::size_t notText = firstNonText(text);
+    result.damaged = notText != std::string::npos;
     // Damaged Base64 that still deciphers garbles a block: then it is the cause.
     for (auto& finding : lint.findings) finding.isError = !result.loads;
-    result.findings.insert(result.findings.begin(), lint.findings.begin(), lint.findings.end());
+    result.findings = std::move(lint.findings);
     if (result.damaged) {
         // One changed character garbles a whole 8-byte block, and another key
         // garbles all of them; either way the text is no longer text.
-        const std::size_t at = firstNonText(text);
         char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[at]));
+        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[notText]));
         result.findings.push_back(
             {!result.loads, 0, 0,
              std::string("the file is damaged or was made with another key: the deciphered text holds byte ") +
-                 hex + " at offset " + std::to_string(at) + ", which is no UTF-8 text" +
+                 hex + " at offset " + std::to_string(notText) + ", which is no UTF-8 text" +
                  (result.loads ? " (the creator would still load what it reads)" : "")});
+    } else if (facts.plaintext.find_first_not_of(static_cast<char>(padLength), facts.plaintext.size() - padLength) !=
+               std::string::npos) {
+        result.findings.push_back(
+            {false, 0, 0, "the pad bytes differ from each other; baselineconf did not write this file"});
     }
     for (auto& finding : inner.findings) {
         finding.inDecryptedJson = true;

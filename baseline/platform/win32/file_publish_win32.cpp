@@ -1,7 +1,8 @@
 // file_publish over Win32: a fresh file made with CreateFileW CREATE_NEW and
-// flushed with FlushFileBuffers, then MoveFileExW, with
-// MOVEFILE_REPLACE_EXISTING only when replacing, and MOVEFILE_WRITE_THROUGH so
-// that the call returns once the new name is on the disk.
+// flushed with FlushFileBuffers, then MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH, so that the call
+// returns once the new name is on the disk. Without replacement the name is
+// first claimed with CREATE_NEW.
 #include "platform/file_publish.h"
 
 #include <windows.h>
@@ -48,16 +49,26 @@ win32::UniqueHandle openFile(const std::string& path, DWORD access, DWORD dispos
 }  // namespace
 
 PathKind pathKind(const std::string& path) {
-    // The entry itself, as its folder lists it: a link that points nowhere is
-    // listed although its attributes cannot be read through it.
-    WIN32_FIND_DATAW entry;
-    win32::UniqueFind find(FindFirstFileW(asWide(wide(path)), &entry));
-    DWORD attributes = 0;
-    if (find) {
-        attributes = entry.dwFileAttributes;
-    } else {
-        attributes = GetFileAttributesW(asWide(wide(path)));  // a drive root is never listed
-        if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::missing;
+    // The entry itself, not what it points to: a link that points nowhere is
+    // opened as a link although nothing can be read through it.
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (const auto link = openFile(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS)) {
+        BY_HANDLE_FILE_INFORMATION information;
+        if (GetFileInformationByHandle(link.get(), &information)) attributes = information.dwFileAttributes;
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        WIN32_FIND_DATAW entry;
+        const win32::UniqueFind find(FindFirstFileW(asWide(wide(path)), &entry));
+        attributes = find ? entry.dwFileAttributes : GetFileAttributesW(asWide(wide(path)));
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // Wine shows a POSIX link that points nowhere as no file at all, yet
+        // the name is taken: a name that cannot be seen and cannot be created
+        // is such a link. The probe's file, if made, goes again at once.
+        const auto probe = openFile(path, GENERIC_WRITE, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE);
+        if (!probe && GetLastError() == ERROR_FILE_EXISTS) return PathKind::symbolicLink;
+        return PathKind::missing;
     }
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::symbolicLink;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::directory;
@@ -114,10 +125,21 @@ bool writeBeside(const std::string& path, const std::string& bytes, std::string&
 bool publish(const std::string& temporary, const std::string& path, bool replace, bool& existed,
              std::string& error) {
     existed = false;
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExW(asWide(wide(temporary)), asWide(wide(path)), flags)) {
+    if (!replace) {
+        // The name is claimed with CREATE_NEW, which fails for any existing
+        // entry, a link that points nowhere included (MoveFileExW's own test
+        // follows the link under Wine), and only then replaced by the new file.
+        const auto claim = openFile(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        if (!claim) {
+            const DWORD failure = GetLastError();
+            existed = failure == ERROR_ALREADY_EXISTS || failure == ERROR_FILE_EXISTS;
+            error = "cannot be created: " + systemError(failure);
+            return false;
+        }
+    }
+    if (!MoveFileExW(asWide(wide(temporary)), asWide(wide(path)), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD failure = GetLastError();
-        existed = failure == ERROR_ALREADY_EXISTS || failure == ERROR_FILE_EXISTS;
+        if (!replace) DeleteFileW(asWide(wide(path)));  // the empty file that claimed the name
         error = std::string(replace ? "cannot be replaced: " : "cannot be created: ") + systemError(failure);
         return false;
     }
