@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "check.h"
+#include "cli.h"
 #include "config/baseline_config.h"
 #include "config/baseline_file.h"
 #include "config_fixtures.h"
@@ -311,6 +312,51 @@ TEST(RoundTrip, ExampleConfigurationsEncodeDecodeAndCheck) {
         const Checked checked = checkDat(dat);
         EXPECT_TRUE(checked.result.loads) << checked.text();
         EXPECT_TRUE(checkJson(json).result.loads);
+    }
+}
+
+}  // namespace
+}  // namespace baseline
+
+namespace baseline {
+namespace {
+
+// The command line without files: what is a usage error (2), what is help (0).
+TEST(CommandLine, ArgumentsMeanWhatTheySay) {
+    struct ArgumentCase {
+        const char* proves;
+        std::vector<std::string> arguments;
+        int exitValue;
+        const char* said;  // in the standard output or error
+    };
+    const ArgumentCase cases[] = {
+        {"nothing", {}, 2, "no command given"},
+        {"help as the first argument", {"help"}, 0, "Exit values:\n  0  check: the allowlist creator can load"},
+        {"-h as the first argument", {"-h"}, 0, "  2  usage error\n"},
+        {"--help as the first argument", {"--help", "check"}, 0, "Usage:"},
+        {"--help later is an unknown option", {"check", "x.json", "--help"}, 2, "unknown option --help"},
+        {"-o twice", {"encode", "x.json", "-o", "a.dat", "-o", "b.dat"}, 2, "the output is given twice (-o)"},
+        {"-o and --output", {"encode", "x.json", "-o", "a.dat", "--output", "b.dat"}, 2, "given twice (--output)"},
+        {"--force twice", {"encode", "x.json", "-o", "a.dat", "--force", "--force"}, 2, "--force is given twice"},
+        {"--no-check twice", {"encode", "x.json", "-o", "a", "--no-check", "--no-check"}, 2, "given twice"},
+        {"-o without a name", {"encode", "x.json", "-o"}, 2, "-o needs a file name"},
+        {"-o with an empty name", {"encode", "x.json", "-o", ""}, 2, "-o needs a file name"},
+        {"encode without -o", {"encode", "x.json"}, 2, "encode needs CONFIG.json and -o OUTPUT"},
+        {"decode --force without -o", {"decode", "x.dat", "--force"}, 2, "decode --force writes only to a file"},
+        {"decode --no-check", {"decode", "x.dat", "--no-check"}, 2, "decode takes one file"},
+        {"check with an option", {"check", "x.json", "-o", "y"}, 2, "check takes one file and no options"},
+        {"two files", {"check", "a.json", "b.json"}, 2, "check takes one file"},
+        {"an unknown command", {"frobnicate"}, 2, "unknown command frobnicate"},
+        {"after -- a dash is a name", {"check", "--", "-no-such-file"}, 1, "-no-such-file: cannot be opened"},
+        {"a file named help is checked", {"check", "help"}, 1, "help: cannot be opened"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        PlatformConfigEnvironment environment(platform);
+        std::ostringstream out, err;
+        EXPECT_EQ(tool::runBaselineconf(c.arguments, environment, out, err), c.exitValue);
+        EXPECT_NE((out.str() + err.str()).find(c.said), std::string::npos) << out.str() << err.str();
     }
 }
 
