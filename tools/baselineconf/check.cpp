@@ -22,9 +22,7 @@ namespace {
 constexpr std::size_t kMaxBadBytesShown = 5;
 
 std::string byteName(unsigned char byte) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", byte);
-    std::string name = hex;
+    std::string name = hexByte(static_cast<char>(byte));
     if (byte == '\n') name += " (line feed)";
     else if (byte == '\r') name += " (carriage return)";
     else if (byte == ' ') name += " (blank)";
@@ -154,10 +152,8 @@ void checkJson(const std::string& rawText, ConfigEnvironment& environment, Check
 
     const std::size_t badUtf8 = firstInvalidUtf8(text);
     if (badUtf8 != std::string::npos && !insideDat) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[badUtf8]));
         result.findings.push_back(findingAt(false, text, badUtf8,
-                                            std::string("byte ") + hex +
+                                            "byte " + hexByte(text[badUtf8]) +
                                                 " is not UTF-8 (a file saved as ANSI?); the creator reads such "
                                                 "bytes as the replacement character U+FFFD: save the file as UTF-8"));
     }
@@ -243,9 +239,7 @@ std::string decryptFailure(DecryptOutcome outcome, const DecryptFacts& facts) {
             return "the Base64 text decodes to " + std::to_string(facts.decodedLength) +
                    " bytes, not a whole number of 8-byte cipher blocks";
         case DecryptOutcome::badPadding: {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(facts.plaintext.back()));
-            return std::string("the last deciphered byte is ") + hex +
+            return "the last deciphered byte is " + hexByte(facts.plaintext.back()) +
                    ", not a pad length from 1 to 8: the file was made with another key, or is damaged";
         }
         case DecryptOutcome::noMemory: return "out of memory while deciphering";
@@ -255,6 +249,12 @@ std::string decryptFailure(DecryptOutcome outcome, const DecryptFacts& facts) {
 }
 
 }  // namespace
+
+std::string hexByte(char byte) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(byte));
+    return hex;
+}
 
 Finding findingAt(bool isError, const std::string& text, std::size_t offset, std::string message) {
     std::size_t line = 1, lineStart = 0;
@@ -301,12 +301,10 @@ CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environmen
     if (result.damaged) {
         // One changed character garbles a whole 8-byte block, and another key
         // garbles all of them; either way the text is no longer text.
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[notText]));
         result.findings.push_back(
             {!result.loads, 0, 0,
-             std::string("the file is damaged or was made with another key: the deciphered text holds byte ") +
-                 hex + " at offset " + std::to_string(notText) + ", which is no UTF-8 text" +
+             "the file is damaged or was made with another key: the deciphered text holds byte " +
+                 hexByte(text[notText]) + " at offset " + std::to_string(notText) + ", which is no UTF-8 text" +
                  (result.loads ? " (the creator would still load what it reads)" : "")});
     } else if (facts.plaintext.find_first_not_of(static_cast<char>(padLength), facts.plaintext.size() - padLength) !=
                std::string::npos) {

@@ -40,6 +40,9 @@ std::size_t firstInvalidUtf8(const std::string& text);
 // first byte that no configuration text holds.
 std::size_t firstNonText(const std::string& text);
 
+// "0x2A": a byte as findings name it.
+std::string hexByte(char byte);
+
 // A finding at a byte offset of `text`.
 Finding findingAt(bool isError, const std::string& text, std::size_t offset, std::string message);
 

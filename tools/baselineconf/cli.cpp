@@ -245,10 +245,8 @@ int encode(const std::string& input, const std::string& output, bool force, bool
     // .dat must hold nothing else.
     const std::size_t notText = firstNonText(json);
     if (!noCheck && notText != std::string::npos) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(json[notText]));
         const Finding finding = findingAt(true, bytes, bom + notText,
-                                          std::string("byte ") + hex +
+                                          "byte " + hexByte(json[notText]) +
                                               " is neither UTF-8 text nor tab, CR or LF; a .dat holds only UTF-8 "
                                               "text, or it could not be told from a damaged one");
         printFindings(input, CheckResult{false, "", false, {finding}}, err);
