@@ -208,9 +208,8 @@ private:
                 const Json::Value& entry = value[i];
                 warnControlCharacters(entry, element("paths_to_discover", i));
                 std::u16string path, expanded;
-                if (!text(entry, element("paths_to_discover", i), path) || !expand(&entry, element("paths_to_discover", i), path, expanded)) {
-                    continue;
-                }
+                const std::string what = element("paths_to_discover", i);
+                if (!text(entry, what, path) || !expand(&entry, what, path, expanded)) continue;
                 if (!environment_.isAccessibleDirectory(expanded)) {
                     config_.customDiscoveryPaths.clear();
                     if (expanded.empty()) {

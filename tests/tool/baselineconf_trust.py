@@ -188,7 +188,9 @@ def editors(case):
     _, raw, _, _ = case.run("decode", "bom.dat", expect=0)
     case.expect(raw == GOOD, "the .dat holds the text without the byte order mark")
     case.run("encode", "bom.dat", "-o", "twice.dat", expect=1, finding="bom.dat: is a baselineconf.dat")
-    case.write("bom.dat.json", b"\xef\xbb\xbf{}")
+    case.write("saved-by-notepad.dat", b"\xef\xbb\xbf" + GOOD)
+    case.run("check", "saved-by-notepad.dat", expect=0,
+             finding="saved-by-notepad.dat: the allowlist creator can load it (0 errors, 0 warnings)")
     case.run("decode", "notepad.txt", expect=1, finding="notepad.txt: is a JSON configuration, not a baselineconf.dat",
              stdout_empty=True)
 

@@ -316,7 +316,9 @@ int runCommand(const std::vector<std::string>& arguments, ConfigEnvironment& env
         return decode(files[0], output.value_or(""), force, environment, out, err);
     }
     if (command == "check") {
-        if (files.size() != 1 || output || force || noCheck) return usageError("check takes one file and no options", err);
+        if (files.size() != 1 || output || force || noCheck) {
+            return usageError("check takes one file and no options", err);
+        }
         return check(files[0], environment, out, err);
     }
     return usageError("unknown command " + command, err);
