@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "platform/native_system.h"
 #include "platform/platform.h"
 

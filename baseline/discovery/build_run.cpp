@@ -8,7 +8,7 @@
 #include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
 #include "discovery/discovery_paths.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "document/allowlist_writer.h"
 #include "document/document_status.h"
 #include "hostinfo/host_inventory.h"
@@ -61,14 +61,23 @@ bool DiscoveryEngine::runBuild() {
     writer_ = nullptr;
 
     if (!succeeded) counters.status = false;
-    // The finishing step runs on every path once the document is open; its
-    // outcome does not change the run's result.
+    // The finishing step runs on every path once the document is open. After
+    // a successful walk it decides the result: a document cut off before its
+    // summary or its last brace (a full disk shows exactly there) is no
+    // allowlist, and must not be reported as one.
+    bool finished = false;
     try {
         if (!succeeded) recordEndTime();
-        writer.writeMisc(config.globalAllowAppIfPublisherAllowed);
-        writer.writeDiscoverySummary(counters);
-        writer.close();
+        const bool misc = writer.writeMisc(config.globalAllowAppIfPublisherAllowed);
+        const bool summary = writer.writeDiscoverySummary(counters);
+        const bool closed = writer.close();
+        finished = misc && summary && closed;
     } catch (...) {
+    }
+    if (succeeded && !finished) {
+        // A failed close leaves the writer's status alone.
+        statusCode = writer.status != 0 ? writer.status : kStatusWriteFailed;
+        return false;
     }
     if (succeeded) statusCode = 0;
     return succeeded;

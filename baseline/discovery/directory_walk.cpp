@@ -5,7 +5,7 @@
 
 #include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "discovery/walk_entry.h"
 #include "document/allowlist_writer.h"
 #include "fileidentity/executable_file_record.h"

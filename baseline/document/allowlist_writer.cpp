@@ -8,7 +8,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "document/document_status.h"
 #include "document/json_rendering.h"
 #include "fileidentity/executable_file_record.h"

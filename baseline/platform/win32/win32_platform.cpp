@@ -8,6 +8,7 @@
 #include <io.h>
 #include <cstdio>
 
+#include "platform/file_time.h"
 #include "platform/long_path.h"
 #include "platform/utf.h"
 #include "platform/win32/console_ctrl.h"
@@ -411,8 +412,7 @@ bool Win32Platform::wstat64(const std::u16string& path, FileStatus& status) {
         if (!GetFileAttributesExW(asWide(systemPath(path)), GetFileExInfoStandard, &data)) return false;
         const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                     data.ftLastWriteTime.dwLowDateTime;
-        // 100-nanosecond units since 1601 to seconds since 1970.
-        status.modifiedTime = static_cast<std::int64_t>((ticks - 116444736000000000ULL) / 10000000ULL);
+        status.modifiedTime = fileTimeToUnixSeconds(ticks);
         status.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         return true;
     }
