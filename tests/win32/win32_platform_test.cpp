@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_time.h"
 #include "platform/long_path.h"
 #include "platform/native_system.h"
 #include "config/config_schema.h"
