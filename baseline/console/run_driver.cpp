@@ -3,11 +3,14 @@
 #include "console/run_driver.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "config/baseline_config.h"
 #include "console/console_status.h"
 #include "console/dialogue.h"
+#include "console/progress_line.h"
+#include "discovery/build_status.h"
 #include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
 #include "document/document_records.h"
@@ -42,6 +45,11 @@ void printSummary(Platform& platform, const DiscoveryCounters& counters, const s
                          u"\r\n");
 }
 
+void printInterrupted(Platform& platform, const std::u16string& outputPath) {
+    platform.writeOutput(u"ERROR: Allowlist creation was interrupted; the allowlist file marked as failed is at location " +
+                         outputPath + u"\r\n");
+}
+
 bool runDriver(Platform& platform) {
     std::u16string title;
     std::u16string description;
@@ -57,7 +65,18 @@ bool runDriver(Platform& platform) {
     }
     addBuiltInPublishers(config);
     DiscoveryEngine engine(platform, title, description, config);
-    if (!engine.runBuild()) {
+    // The progress line is for a console only: redirected output stays as it is.
+    std::optional<ProgressLine> progress;
+    if (ConsoleScreenInfo screen; platform.getConsoleScreenBufferInfo(screen)) {
+        engine.progress = &progress.emplace(platform);
+    }
+    const bool built = engine.runBuild();
+    if (progress) progress->clear();
+    if (!built && engine.statusCode == kStatusInterrupted) {
+        printInterrupted(platform, engine.outputPath);
+        return false;
+    }
+    if (!built) {
         printStatus(platform, status::kBuildFailed);
         return false;
     }

@@ -20,4 +20,8 @@ void addBuiltInPublishers(BaselineConfig& config);
 // The twelve lines of the result summary, the document's path among them.
 void printSummary(Platform& platform, const DiscoveryCounters& counters, const std::u16string& outputPath);
 
+// The one line after a build run that Ctrl+C, Ctrl+Break or a close of the
+// console stopped: it names the document, which is finished as failed.
+void printInterrupted(Platform& platform, const std::u16string& outputPath);
+
 }  // namespace baseline

@@ -15,8 +15,26 @@
 #include "platform/platform.h"
 
 namespace baseline {
+namespace {
+
+// While the document is open, Ctrl+C, Ctrl+Break and a close of the console
+// stop the walk rather than the process, so that the document is always
+// finished; the walk asks between entries.
+class ConsoleCtrlCatcher {
+public:
+    explicit ConsoleCtrlCatcher(Platform& platform) : platform_(platform) { platform_.setConsoleCtrlHandler(true); }
+    ConsoleCtrlCatcher(const ConsoleCtrlCatcher&) = delete;
+    ConsoleCtrlCatcher& operator=(const ConsoleCtrlCatcher&) = delete;
+    ~ConsoleCtrlCatcher() { platform_.setConsoleCtrlHandler(false); }
+
+private:
+    Platform& platform_;
+};
+
+}  // namespace
 
 bool DiscoveryEngine::runBuild() {
+    const ConsoleCtrlCatcher catcher(platform_);
     recordStartTime();
     AllowlistWriter writer(platform_);
     try {

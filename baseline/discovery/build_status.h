@@ -8,5 +8,7 @@
 namespace baseline {
 
 constexpr std::int32_t kStatusUnknownDiscoveryMode = 14012;
+// Ctrl+C, Ctrl+Break or a close of the console stopped the walk.
+constexpr std::int32_t kStatusInterrupted = 14021;
 
 }  // namespace baseline

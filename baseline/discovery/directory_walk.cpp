@@ -99,6 +99,7 @@ bool DiscoveryEngine::walkDirectories() {
     for (const auto& root : roots) {
         WalkEntry entry;
         if (!expandPath(platform_, root, entry.path)) return false;
+        if (!keepWalking(entry.path)) return false;
         ++counters.dircnt;
         entry.id = walk.nextId++;
         entry.parentId = -1;
@@ -131,6 +132,7 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
     if (!search) return true;  // cannot be listed: skipped, and not an error
 
     do {
+        if (!keepWalking(directory.path)) return false;
         const std::uint32_t attributes = found.attributes;
         if (attributes & kFileAttributeReparsePoint) {
             ++counters.dircnt;  // counted, never followed
@@ -169,6 +171,17 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
 
     redirection.restore();
     search.close();
+    return true;
+}
+
+// Between two entries: stop when the operator interrupted the run, else let
+// the progress be shown.
+bool DiscoveryEngine::keepWalking(const std::u16string& directory) {
+    if (platform_.consoleCtrlEventReceived()) {
+        statusCode = kStatusInterrupted;
+        return false;
+    }
+    if (progress != nullptr) progress->walking(counters, directory);
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include "discovery/discovery_paths.h"
 #include "document/document_records.h"
 #include "discovery/walk_entry.h"
+#include "discovery/walk_progress.h"
 
 namespace baseline {
 
@@ -68,10 +69,13 @@ public:
     std::set<std::u16string> knownPublishers;  // ASCII letters lowered
     std::vector<AllowedDirectoryEntry> allowedDirectories;
     BaselineConfig config;
+    // Told of the walk's progress when set; the engine does not own it.
+    WalkProgress* progress = nullptr;
 
 private:
     struct Walk;
     bool listDirectory(Walk& walk, const WalkEntry& directory);
+    bool keepWalking(const std::u16string& directory);
     bool isImmutable(const WalkEntry& parent, const WalkEntry& child);
     std::int32_t classifyAllowed(const WalkEntry& parent, const WalkEntry& child);
     void collectPublisher(ExecutableFileRecord& record, bool itemMutable);

@@ -158,6 +158,7 @@ bool AllowlistWriter::writeHeader(const HostInventory* inventory) {
         header["title"] = jsonText(inventory->title);
         emit("\"inventoryinfo\" :" + renderBlock(header) +
              ",\"inventory\" : {\"files\" : [");
+        filesOpen_ = true;
         flush();
     });
 }
@@ -175,6 +176,7 @@ bool AllowlistWriter::writeFileEntry(ExecutableFileRecord& record) {
 bool AllowlistWriter::writePublishers(const PublisherTable& publishers) {
     return guarded([&] {
         emit("],\"publishers\" : [");
+        filesOpen_ = false;
         bool first = true;
         for (const auto& [name, publisher] : publishers) {
             if (!first) emit(",");
@@ -206,7 +208,11 @@ bool AllowlistWriter::writeMisc(bool globalAllowAppIfPublisherAllowed) {
     return guarded([&] {
         Json::Value misc(Json::objectValue);
         misc["globalstrictpub"] = Json::Value(globalAllowAppIfPublisherAllowed);
-        emit(",\"misc\" : " + renderBlock(misc));
+        // A run that stopped in the walk (interrupted, or a listing or an
+        // entry failed) closes the files array, so that the document it
+        // leaves is still JSON.
+        emit(std::string(filesOpen_ ? "]" : "") + ",\"misc\" : " + renderBlock(misc));
+        filesOpen_ = false;
     });
 }
 

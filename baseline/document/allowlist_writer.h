@@ -54,6 +54,7 @@ private:
 
     Platform& platform_;
     FileStream out_ = 0;
+    bool filesOpen_ = false;  // the header opened the files array and nothing closed it
 };
 
 }  // namespace baseline

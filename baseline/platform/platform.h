@@ -98,6 +98,11 @@ struct FileStatus {
     std::uint64_t size = 0;
 };
 
+// What GetConsoleScreenBufferInfo tells of the console behind standard output.
+struct ConsoleScreenInfo {
+    int windowWidth = 0;  // visible columns
+};
+
 struct ProcessMemoryCounters {
     std::uint64_t workingSetSize = 0;
     std::uint64_t peakWorkingSetSize = 0;
@@ -159,6 +164,22 @@ public:
     // Waits for one key press without echo. Returns at once when there is no
     // console to read a key from.
     virtual void waitForKeyPress() = 0;
+    // GetConsoleScreenBufferInfo for standard output; false when standard
+    // output is not a console (redirected to a file or a pipe).
+    virtual bool getConsoleScreenBufferInfo(ConsoleScreenInfo& info) = 0;
+    // SetConsoleCtrlHandler with the program's own handler: `add` installs it,
+    // otherwise it is removed. While installed, Ctrl+C, Ctrl+Break and closing
+    // the console no longer end the process: the handler only records that one
+    // of them came (consoleCtrlEventReceived). On a close the system ends the
+    // process a few seconds after the handler returns, so the handler holds the
+    // close back until the handler is removed. Removing it marks the work that
+    // the handler protected as finished.
+    virtual bool setConsoleCtrlHandler(bool add) = 0;
+    // Whether Ctrl+C, Ctrl+Break or a close of the console reached the handler
+    // since it was installed. Cheap enough to ask between any two entries.
+    virtual bool consoleCtrlEventReceived() = 0;
+    // GetTickCount64: milliseconds since the system started.
+    virtual std::uint64_t getTickCount64() = 0;
 
     // --- environment and file attributes (kernel32) ---
     // ExpandEnvironmentStringsW into a buffer of `bufferLength` UTF-16 units.

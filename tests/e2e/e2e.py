@@ -713,6 +713,184 @@ def case_terminal(runner):
         tmux("kill-session", "-t", session)
 
 
+PROGRESS = re.compile(r"Found (\d+) directories, (\d+) files, (\d+) executables; listing (.*)")
+INTERRUPTED = ("ERROR: Allowlist creation was interrupted; the allowlist file marked as failed is at "
+               "location ")
+
+
+def big_tree(runner, source):
+    """A tree of 110,000 entries beside the prefixes, made once: directories of
+    19 files, some of them executables (hard links to the fixtures), so that
+    the walk under Wine lasts seconds. Its Windows path."""
+    sys.path.insert(0, os.path.join(source, "bench"))
+    from discovery_bench import make_tree
+    root = os.path.join(os.path.dirname(runner.prefixes), "trees", "walk110k")
+    make_tree(root, 110000, runner.fixtures, exe_share=0.03, signed_share=0.005)
+    return "Z:" + root.replace("/", "\\")
+
+
+class Terminal:
+    """baseline.exe in a tmux pane of the given width, started in the runner's
+    working directory; the shell prints EXITCODE= when it ends."""
+    def __init__(self, runner, kind, width):
+        self.session = "run%d_%d" % (os.getpid(), width)
+        command = "cd %s && env WINEPREFIX=%s WINEDEBUG=-all LANG=C.UTF-8 %s; echo EXITCODE=$?; sleep 60" % (
+            runner.workdir, runner.prefix(kind), " ".join(runner.command(kind)))
+        tmux("new-session", "-d", "-s", self.session, "-x", str(width), "-y", "50", command)
+
+    def pane(self):
+        return tmux("capture-pane", "-p", "-J", "-t", self.session)
+
+    def lines(self):
+        return self.pane().rstrip("\n").split("\n")
+
+    def keys(self, *keys):
+        tmux("send-keys", "-t", self.session, *keys)
+
+    def answer(self, title, description):
+        check(wait_for(lambda: "Please provide allowlist title:" in self.pane(), 60),
+              "the title prompt appears:\n" + self.pane())
+        self.keys("-l", title)
+        self.keys("Enter")
+        check(wait_for(lambda: "Please provide allowlist description:" in self.pane(), 30),
+              "the description prompt appears:\n" + self.pane())
+        self.keys("-l", description)
+        self.keys("Enter")
+
+    def progress(self):
+        """The counts on the progress line now, or None."""
+        for line in self.lines():
+            match = PROGRESS.fullmatch(line.rstrip())
+            if match:
+                return line.rstrip(), tuple(int(match[k]) for k in (1, 2, 3))
+        return None
+
+    def close(self):
+        tmux("kill-session", "-t", self.session)
+
+
+def case_progress(runner, kind, source):
+    """In a terminal the walk shows one progress line that changes while it
+    runs and leaves nothing behind; redirected to a file, the output is what it
+    always was."""
+    if shutil.which("tmux") is None:
+        check(False, "tmux is installed")
+        return
+    tree = big_tree(runner, source)
+    runner.configure(kind, json.dumps({"paths_to_discover": [tree]}).encode())
+    width = 120
+    terminal = Terminal(runner, kind, width)
+    try:
+        terminal.answer("Progress", "Walk of a big tree")
+        check(wait_for(lambda: terminal.progress() is not None, 60), "a progress line appears:\n" + terminal.pane())
+        first = terminal.progress()
+        time.sleep(1)
+        second = terminal.progress()
+        check(first is not None and second is not None and first[1] != second[1],
+              "the counts change within a second: %r then %r" % (first, second))
+        for seen in (first, second):
+            if seen is not None:
+                check(len(seen[0]) <= width - 1, "the line fits the window: %r" % seen[0])
+        # Only one such line, ever: it is rewritten in place.
+        check(sum(1 for line in terminal.lines() if PROGRESS.fullmatch(line.rstrip())) <= 1,
+              "one progress line:\n" + terminal.pane())
+        check(wait_for(lambda: "Press any key to Exit.." in terminal.pane(), 240), "the run completes:\n" + terminal.pane())
+        lines = [line.rstrip() for line in terminal.lines()]
+        wait = lines.index("Please wait while the allowlist is being created...")
+        check(lines[wait + 1:wait + 3] == ["", "Allowlist result summary:"],
+              "the summary follows the empty line as before:\n" + terminal.pane())
+        check(not any(line.startswith("Found ") for line in lines), "no trace of the progress line:\n" + terminal.pane())
+        terminal.keys("q")
+        check(wait_for(lambda: "EXITCODE=0" in terminal.pane(), 30), "exits with 0 after a key:\n" + terminal.pane())
+    finally:
+        terminal.close()
+    # The same walk with standard output in a file: the bytes of a run without
+    # a console, checked whole.
+    output = os.path.join(runner.workdir, "output.txt")
+    with open(output, "wb") as out:
+        done = subprocess.run(runner.command(kind), input=b"Redirected\nWalk of a big tree\n", stdout=out,
+                              stderr=subprocess.DEVNULL, cwd=runner.workdir, env=runner.env(kind), timeout=240)
+    with open(output, "rb") as f:
+        data = f.read()
+    check(b"Found " not in data and b"\r" not in data.replace(b"\r\n", b""), "no progress bytes in the file")
+    expect_success(runner, kind, done.returncode, data, b"Redirected")
+
+
+def case_interrupt(runner, kind, source):
+    """Ctrl+C at the prompts ends the program and leaves nothing; Ctrl+C in the
+    middle of the walk leaves a finished document marked as failed, named on
+    the console's last line, and the exit value 1."""
+    if shutil.which("tmux") is None:
+        check(False, "tmux is installed")
+        return
+    tree = big_tree(runner, source)
+    runner.configure(kind, json.dumps({"paths_to_discover": [tree]}).encode())
+    documents = lambda: [n for n in os.listdir(runner.workdir) if n.endswith(".json") and "_allowlist_" in n]
+    terminal = Terminal(runner, kind, 200)
+    try:
+        check(wait_for(lambda: "Please provide allowlist title:" in terminal.pane(), 60), "the title prompt appears")
+        terminal.keys("C-c")
+        check(wait_for(lambda: "EXITCODE=" in terminal.pane(), 30), "Ctrl+C at the prompt ends the program:\n" + terminal.pane())
+        check("Please wait" not in terminal.pane() and documents() == [], "nothing is left: %r" % documents())
+    finally:
+        terminal.close()
+
+    terminal = Terminal(runner, kind, 200)
+    try:
+        terminal.answer("Interrupted", "Walk of a big tree")
+        check(wait_for(lambda: terminal.progress() is not None and terminal.progress()[1][0] > 1000, 90),
+              "the walk is under way:\n" + terminal.pane())
+        terminal.keys("C-c")
+        check(wait_for(lambda: INTERRUPTED in terminal.pane(), 30), "the interruption is reported:\n" + terminal.pane())
+        lines = [line.rstrip() for line in terminal.lines() if line.strip()]
+        last = lines[-1] if lines else ""
+        check(last.startswith(INTERRUPTED) and last.endswith(".json"), "the last line names the document: %r" % last)
+        check(lines[-2:-1] == ["Please wait while the allowlist is being created..."],
+              "no progress line is left above it:\n" + terminal.pane())
+        written = documents()
+        check(len(written) == 1 and last.endswith("\\" + written[0]), "the named document is there: %r" % written)
+        if written:
+            with open(os.path.join(runner.workdir, written[0]), "rb") as f:
+                data = f.read()
+            try:
+                document = Document(last[len(INTERRUPTED):], None, data)
+            except ValueError as error:
+                check(False, "the document parses as JSON: %s" % error)
+                document = None
+            if document is not None:
+                check_interrupted_document(document)
+        # The program still waits for a key, as after every failure; the key
+        # Ctrl+C itself may already have been taken as that key.
+        if not wait_for(lambda: "EXITCODE=" in terminal.pane(), 2):
+            terminal.keys("q")
+        check(wait_for(lambda: "EXITCODE=1" in terminal.pane(), 30), "exits with 1:\n" + terminal.pane())
+    finally:
+        terminal.close()
+
+
+def check_interrupted_document(document):
+    summary = document.json["inventory"]["discoverysummary"]
+    files = document.files()
+    check(summary["status"] == "failed", "status failed: %r" % summary["status"])
+    check("publishers" not in document.json["inventory"], "the walk did not reach the publishers")
+    directories = [e for e in files if e["ftype"] == "directory"]
+    applications = [e for e in files if e["ftype"] == "application"]
+    check(0 < len(files) < 110000, "stopped in the middle: %d entries" % len(files))
+    check(summary["supportedfilecnt"] == summary["allowedfilecnt"] == len(applications),
+          "executables counted as recorded: %r, %d entries" % (summary, len(applications)))
+    check(summary["filecnt"] >= summary["supportedfilecnt"], "files include the executables")
+    # Breadth-first: directories are listed in the order they were recorded,
+    # each adding its "." and "..". The last entry's directory is being listed,
+    # all before it are done; the next may have been begun.
+    order = [e["id"] for e in directories]
+    listing = order.index(files[-1]["pid"]) if files[-1]["pid"] in order else 0
+    low, high = len(directories) + 2 * listing, len(directories) + 2 * (listing + 2)
+    check(low <= summary["dircnt"] <= high, "directories counted as recorded: %d, expected %d to %d"
+          % (summary["dircnt"], low, high))
+    ids = [e["id"] for e in files]
+    check(ids == sorted(ids) and len(set(ids)) == len(ids), "ids rise without repeats")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -743,6 +921,8 @@ def main():
             "full-disk": lambda: case_full_disk(runner, detail),
             "second-instance": lambda: case_second_instance(runner),
             "terminal": lambda: case_terminal(runner),
+            "progress": lambda: case_progress(runner, detail, args.source),
+            "interrupt": lambda: case_interrupt(runner, detail, args.source),
         }
         if kind in cases:
             cases[kind]()

@@ -424,7 +424,8 @@ TEST_F(DocumentTest, MiscCarriesTheGlobalFlag) {
     openWithHeader();
     ASSERT_TRUE(writer.writeMisc(true));
     writer.close();
-    EXPECT_EQ(body(), ",\"misc\" : {\r\n\t\"globalstrictpub\" : true\r\n}}");
+    // Straight after the header the files array is still open: misc closes it.
+    EXPECT_EQ(body(), "],\"misc\" : {\r\n\t\"globalstrictpub\" : true\r\n}}");
 }
 
 TEST_F(DocumentTest, FlushedAfterHeaderEntriesPublishersAndSummaryOnly) {
@@ -476,9 +477,9 @@ TEST_F(DocumentTest, AWriteFailingInTheMiddleLeavesAFailedButFinishedDocument) {
     const std::string document = body();
     EXPECT_EQ(document.find("tool.exe"), std::string::npos);
     EXPECT_EQ(document.find("publishers"), std::string::npos);
-    // The comma of the lost entry stays, and the files array stays open.
+    // The comma of the lost entry stays; the files array is closed.
     const std::string tail =
-        "},,\"misc\" : {\r\n\t\"globalstrictpub\" : false\r\n},\"discoverysummary\" : {\r\n";
+        "},],\"misc\" : {\r\n\t\"globalstrictpub\" : false\r\n},\"discoverysummary\" : {\r\n";
     EXPECT_NE(document.find(tail), std::string::npos) << document;
     EXPECT_NE(document.find("\t\"status\" : \"failed\",\r\n"), std::string::npos);
     EXPECT_EQ(document.substr(document.size() - 5), "\r\n}}}");

@@ -246,6 +246,30 @@ std::u16string MemoryPlatform::multiByteToWideChar(std::uint32_t codePage, const
 
 std::uint32_t MemoryPlatform::fallbackInputCodePage() { return inputCodePage; }
 
+bool MemoryPlatform::getConsoleScreenBufferInfo(ConsoleScreenInfo& info) {
+    if (!console) return false;
+    info = *console;
+    return true;
+}
+
+bool MemoryPlatform::setConsoleCtrlHandler(bool add) {
+    calls.push_back(add ? "SetConsoleCtrlHandler:add" : "SetConsoleCtrlHandler:remove");
+    ctrlHandlerInstalled = add;
+    return true;
+}
+
+bool MemoryPlatform::consoleCtrlEventReceived() {
+    ++ctrlEventChecks;
+    return ctrlHandlerInstalled && ctrlEventAtCheck != 0 && ctrlEventChecks >= ctrlEventAtCheck;
+}
+
+std::uint64_t MemoryPlatform::getTickCount64() {
+    ++clockReadings;
+    const std::uint64_t now = tickCount;
+    tickCount += tickStep;
+    return now;
+}
+
 void MemoryPlatform::waitForKeyPress() {
     calls.push_back("waitForKeyPress");
     ++keyWaits;

@@ -88,6 +88,10 @@ public:
     std::u16string multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) override;
     std::uint32_t fallbackInputCodePage() override;
     void waitForKeyPress() override;
+    bool getConsoleScreenBufferInfo(ConsoleScreenInfo& info) override;
+    bool setConsoleCtrlHandler(bool add) override;
+    bool consoleCtrlEventReceived() override;
+    std::uint64_t getTickCount64() override;
 
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
@@ -119,6 +123,20 @@ public:
     bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
 
     std::uint32_t inputCodePage = 1252;
+
+    // --- console window, control events and the clock ---
+    // The window behind standard output; none when it is redirected.
+    std::optional<ConsoleScreenInfo> console;
+    // The operator presses Ctrl+C, Ctrl+Break or closes the console at the
+    // nth question whether an event came (1-based; 0: never); the handler
+    // reports it only while installed.
+    int ctrlEventAtCheck = 0;
+    int ctrlEventChecks = 0;
+    bool ctrlHandlerInstalled = false;
+    // Each reading of the clock returns `tickCount` and then advances it.
+    std::uint64_t tickCount = 1000;
+    std::uint64_t tickStep = 0;
+    int clockReadings = 0;
 
     // --- environment and file system model ---
     // Variables by name; lookups ignore ASCII case, as Windows does.

@@ -15,6 +15,7 @@
 #include "platform/native_system.h"
 #include "config/config_schema.h"
 #include "platform/path_form.h"
+#include "platform/win32/console_ctrl.h"
 #include "platform/win32/win32_platform.h"
 #include "prefix_kind.h"
 
@@ -385,6 +386,50 @@ TEST(Win32Config, ConfiguredPathsAreExpandedInFullAndCustomRootsMustBeDirectorie
     EXPECT_FALSE(environment.isAccessibleDirectory(u"C:\\windows\\notepad.exe"));
     EXPECT_FALSE(environment.isAccessibleDirectory(u"C:\\no such directory"));
     EXPECT_FALSE(environment.isAccessibleDirectory(u""));
+}
+
+}  // namespace
+}  // namespace baseline
+
+namespace baseline {
+namespace {
+
+DWORD WINAPI raiseClose(void*) { return static_cast<DWORD>(win32::handleConsoleCtrl(CTRL_CLOSE_EVENT)); }
+
+// Ctrl+Break and a close of the console cannot be raised in a test process
+// without a console of its own, so the handler is called as the system would.
+TEST(Win32ConsoleCtrl, BreakAndCloseSetTheFlagAndACloseWaitsForTheRemoval) {
+    Win32Platform platform;
+    ASSERT_TRUE(platform.setConsoleCtrlHandler(true));
+    EXPECT_FALSE(platform.consoleCtrlEventReceived());
+    EXPECT_EQ(win32::handleConsoleCtrl(CTRL_LOGOFF_EVENT), FALSE);  // left to the system
+    EXPECT_FALSE(platform.consoleCtrlEventReceived());
+    EXPECT_EQ(win32::handleConsoleCtrl(CTRL_BREAK_EVENT), TRUE);
+    EXPECT_TRUE(platform.consoleCtrlEventReceived());
+
+    // Installing again starts afresh; a close is held until the work is done.
+    ASSERT_TRUE(platform.setConsoleCtrlHandler(false));
+    ASSERT_TRUE(platform.setConsoleCtrlHandler(true));
+    EXPECT_FALSE(platform.consoleCtrlEventReceived());
+    HANDLE thread = CreateThread(nullptr, 0, raiseClose, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 500), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(platform.consoleCtrlEventReceived());
+    EXPECT_TRUE(platform.setConsoleCtrlHandler(false));
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD handled = 0;
+    GetExitCodeThread(thread, &handled);
+    EXPECT_EQ(handled, static_cast<DWORD>(TRUE));
+    CloseHandle(thread);
+}
+
+TEST(Win32ConsoleCtrl, TheClockNeverGoesBackAndRedirectedOutputIsNoConsole) {
+    Win32Platform platform;
+    const std::uint64_t before = platform.getTickCount64();
+    EXPECT_GT(before, 0u);
+    EXPECT_GE(platform.getTickCount64(), before);
+    ConsoleScreenInfo screen;
+    EXPECT_FALSE(platform.getConsoleScreenBufferInfo(screen));  // ctest captures the output
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/file_time.h"
 #include "platform/long_path.h"
 #include "platform/utf.h"
+#include "platform/win32/console_ctrl.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
@@ -242,6 +243,19 @@ void Win32Platform::waitForKeyPress() {
     if (!isConsole(GetStdHandle(STD_INPUT_HANDLE))) return;
     _getch();
 }
+
+bool Win32Platform::getConsoleScreenBufferInfo(ConsoleScreenInfo& info) {
+    CONSOLE_SCREEN_BUFFER_INFO native{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &native)) return false;
+    info.windowWidth = native.srWindow.Right - native.srWindow.Left + 1;
+    return true;
+}
+
+bool Win32Platform::setConsoleCtrlHandler(bool add) { return win32::setConsoleCtrlHandler(add); }
+
+bool Win32Platform::consoleCtrlEventReceived() { return win32::consoleCtrlEventReceived(); }
+
+std::uint64_t Win32Platform::getTickCount64() { return GetTickCount64(); }
 
 std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& source,
                                                       std::u16string& expanded,

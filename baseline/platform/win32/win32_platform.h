@@ -35,6 +35,10 @@ public:
     std::u16string multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) override;
     std::uint32_t fallbackInputCodePage() override;
     void waitForKeyPress() override;
+    bool getConsoleScreenBufferInfo(ConsoleScreenInfo& info) override;
+    bool setConsoleCtrlHandler(bool add) override;
+    bool consoleCtrlEventReceived() override;
+    std::uint64_t getTickCount64() override;
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
     std::uint32_t getFileAttributes(const std::u16string& path) override;
