@@ -13,18 +13,6 @@
 namespace baseline {
 namespace {
 
-std::uint32_t readBigEndian(const std::uint8_t* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
-}
-
-void writeBigEndian(std::uint32_t word, std::uint8_t* bytes) {
-    bytes[0] = static_cast<std::uint8_t>(word >> 24);
-    bytes[1] = static_cast<std::uint8_t>(word >> 16);
-    bytes[2] = static_cast<std::uint8_t>(word >> 8);
-    bytes[3] = static_cast<std::uint8_t>(word);
-}
-
 DecryptOutcome decipher(const std::string& content, std::string& json, DecryptFacts* facts);
 
 }  // namespace
@@ -42,19 +30,11 @@ DecryptOutcome decipher(const std::string& content, std::string& json, DecryptFa
     const std::size_t m = base64Decode(content.data(), n, decoded.data());
     if (facts) facts->decodedLength = m;
 
-    BlowfishCipher cipher;
-    const BaselineConfigKey key = baselineConfigKey();
-    cipher.setKey(key.data(), key.size());
+    const BlowfishCipher cipher = configCipher();
     if (m == 0 || m % 8 != 0 || m > n) return DecryptOutcome::badLength;
 
-    std::vector<std::uint8_t> plain(m);
-    for (std::size_t block = 0; block < m; block += 8) {
-        std::uint32_t left = readBigEndian(&decoded[block]);
-        std::uint32_t right = readBigEndian(&decoded[block + 4]);
-        cipher.decryptBlock(left, right);
-        writeBigEndian(left, &plain[block]);
-        writeBigEndian(right, &plain[block + 4]);
-    }
+    std::vector<std::uint8_t> plain(decoded.begin(), decoded.begin() + static_cast<std::ptrdiff_t>(m));
+    cipher.decryptBlocks(plain.data(), m);
     if (facts) facts->plaintext.assign(plain.begin(), plain.end());
 
     const std::uint8_t padLength = plain[m - 1];

@@ -8,6 +8,41 @@
 #include "config/blowfish_tables.h"
 
 namespace baseline {
+namespace {
+
+std::uint32_t readBigEndian(const std::uint8_t* bytes) {
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+}
+
+void writeBigEndian(std::uint32_t word, std::uint8_t* bytes) {
+    bytes[0] = static_cast<std::uint8_t>(word >> 24);
+    bytes[1] = static_cast<std::uint8_t>(word >> 16);
+    bytes[2] = static_cast<std::uint8_t>(word >> 8);
+    bytes[3] = static_cast<std::uint8_t>(word);
+}
+
+// The one block loop: each block is read as two big-endian halves.
+template <typename Step>
+void eachBlock(std::uint8_t* bytes, std::size_t length, Step step) {
+    for (std::size_t block = 0; block + 8 <= length; block += 8) {
+        std::uint32_t left = readBigEndian(bytes + block);
+        std::uint32_t right = readBigEndian(bytes + block + 4);
+        step(left, right);
+        writeBigEndian(left, bytes + block);
+        writeBigEndian(right, bytes + block + 4);
+    }
+}
+
+}  // namespace
+
+void BlowfishCipher::encryptBlocks(std::uint8_t* bytes, std::size_t length) const {
+    eachBlock(bytes, length, [this](std::uint32_t& l, std::uint32_t& r) { encryptBlock(l, r); });
+}
+
+void BlowfishCipher::decryptBlocks(std::uint8_t* bytes, std::size_t length) const {
+    eachBlock(bytes, length, [this](std::uint32_t& l, std::uint32_t& r) { decryptBlock(l, r); });
+}
 
 std::uint32_t BlowfishCipher::round(std::uint32_t half) const {
     return ((s_[0][half >> 24] + s_[1][(half >> 16) & 0xFF]) ^ s_[2][(half >> 8) & 0xFF]) +

@@ -16,6 +16,10 @@ public:
     // One block as its two big-endian halves, changed in place.
     void encryptBlock(std::uint32_t& left, std::uint32_t& right) const;
     void decryptBlock(std::uint32_t& left, std::uint32_t& right) const;
+    // Every whole 8-byte block of `bytes` in turn (ECB), in place; a shorter
+    // rest is left as it is.
+    void encryptBlocks(std::uint8_t* bytes, std::size_t length) const;
+    void decryptBlocks(std::uint8_t* bytes, std::size_t length) const;
 
 private:
     std::uint32_t round(std::uint32_t half) const;

@@ -52,4 +52,11 @@ BaselineConfigKey baselineConfigKey() {
     return key;
 }
 
+BlowfishCipher configCipher() {
+    BlowfishCipher cipher;
+    const BaselineConfigKey key = baselineConfigKey();
+    cipher.setKey(key.data(), key.size());
+    return cipher;
+}
+
 }  // namespace baseline

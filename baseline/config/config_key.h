@@ -5,11 +5,16 @@
 #include <array>
 #include <cstdint>
 
+#include "config/blowfish.h"
+
 namespace baseline {
 
 using BaselineConfigKey = std::array<std::uint8_t, 15>;
 
 // Assembles the key from its pieces; the whole key is never stored.
 BaselineConfigKey baselineConfigKey();
+
+// A cipher keyed for baselineconf.dat.
+BlowfishCipher configCipher();
 
 }  // namespace baseline

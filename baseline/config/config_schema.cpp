@@ -6,6 +6,7 @@
 #include <json/reader.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <string_view>
 
@@ -63,24 +64,45 @@ public:
             error(&root, "the configuration is " + typeName(root) + "; it must be a JSON object");
             return false;
         }
-        warnUnknownMembers(root, std::begin(kConfigKeys), std::end(kConfigKeys), "unknown key ");
-        pathsToDiscover(root["paths_to_discover"]);
-        pathsExcluded(root["paths_excluded_from_discovery"]);
-        config_.immutableForSystemDirectory =
-            topLevelSwitch(root["immutable_for_system_directory"], "immutable_for_system_directory", true);
-        const Json::Value& overridden = root["AllowAppIfPublisherAllowed"];
-        config_.globalAllowAppIfPublisherAllowed =
-            topLevelSwitch(overridden, "AllowAppIfPublisherAllowed", false);
-        if (root.isMember("AllowAppIfPublisherAllowed") && readsAsSwitch(overridden)) {
-            warning(&overridden, "\"AllowAppIfPublisherAllowed\" has no effect: "
-                                 "\"global_allow_app_if_publisher_allowed\" always sets the same switch afterwards");
+        const auto names = keyNames();
+        warnUnknownMembers(root, names.begin(), names.end(), "unknown key ");
+        for (const KeyStep& step : kKeySteps) {
+            // A missing key reads as null: empty, so its default applies.
+            const Json::Value& value = root.isObject() ? root[step.key] : Json::Value::nullSingleton();
+            (this->*step.apply)(value, root.isObject() && root.isMember(step.key));
         }
-        firstLevelParents(root["allowed_first_level_subdirectories"]);
-        publishers(root["allowed_publishers"]);
-        config_.globalAllowAppIfPublisherAllowed = topLevelSwitch(
-            root["global_allow_app_if_publisher_allowed"], "global_allow_app_if_publisher_allowed", false);
-        allowedDirectories(root["allowed_directories"]);
         return !failed_;
+    }
+
+    // The keys the walk reads, in the order it applies them: the one list
+    // of the configuration's keys.
+    struct KeyStep {
+        const char* key;
+        void (SchemaWalk::*apply)(const Json::Value& value, bool present);
+    };
+    static const KeyStep kKeySteps[8];
+
+    static std::array<std::string_view, std::size(kKeySteps)> keyNames() {
+        std::array<std::string_view, std::size(kKeySteps)> names;
+        for (std::size_t i = 0; i < names.size(); ++i) names[i] = kKeySteps[i].key;
+        return names;
+    }
+
+    void immutableForSystem(const Json::Value& value, bool) {
+        config_.immutableForSystemDirectory = topLevelSwitch(value, "immutable_for_system_directory", true);
+    }
+
+    void allowAppOverridden(const Json::Value& value, bool present) {
+        config_.globalAllowAppIfPublisherAllowed = topLevelSwitch(value, "AllowAppIfPublisherAllowed", false);
+        if (present && readsAsSwitch(value)) {
+            warning(&value, "\"AllowAppIfPublisherAllowed\" has no effect: "
+                            "\"global_allow_app_if_publisher_allowed\" always sets the same switch afterwards");
+        }
+    }
+
+    void globalAllowApp(const Json::Value& value, bool) {
+        config_.globalAllowAppIfPublisherAllowed =
+            topLevelSwitch(value, "global_allow_app_if_publisher_allowed", false);
     }
 
 private:
@@ -188,7 +210,7 @@ private:
         return quoted(key) + " entry " + std::to_string(index + 1);
     }
 
-    void pathsToDiscover(const Json::Value& value) {
+    void pathsToDiscover(const Json::Value& value, bool) {
         if (value.empty()) {
             config_.discoveryMode = "osdrive";
         } else if (value.isString()) {
@@ -228,7 +250,7 @@ private:
         }
     }
 
-    void pathsExcluded(const Json::Value& value) {
+    void pathsExcluded(const Json::Value& value, bool) {
         if (!value.isArray()) {
             if (!value.empty()) {
                 warning(&value, "\"paths_excluded_from_discovery\" is " + typeName(value) +
@@ -247,7 +269,7 @@ private:
         }
     }
 
-    void firstLevelParents(const Json::Value& value) {
+    void firstLevelParents(const Json::Value& value, bool) {
         struct Entry {
             const Json::Value* at;
             std::u16string path;
@@ -291,7 +313,7 @@ private:
         }
     }
 
-    void publishers(const Json::Value& value) {
+    void publishers(const Json::Value& value, bool) {
         if (!value.isArray() && !value.isObject()) {
             if (!value.empty()) {
                 warning(&value, "\"allowed_publishers\" is " + typeName(value) +
@@ -308,7 +330,7 @@ private:
         }
     }
 
-    void allowedDirectories(const Json::Value& value) {
+    void allowedDirectories(const Json::Value& value, bool) {
         if (value.empty()) {
             for (const char16_t* directory : kDefaultAllowedDirectories) {
                 config_.allowedDirectories.push_back(directory);
@@ -367,6 +389,17 @@ private:
 };
 
 }  // namespace
+
+const SchemaWalk::KeyStep SchemaWalk::kKeySteps[8] = {
+    {"paths_to_discover", &SchemaWalk::pathsToDiscover},
+    {"paths_excluded_from_discovery", &SchemaWalk::pathsExcluded},
+    {"immutable_for_system_directory", &SchemaWalk::immutableForSystem},
+    {"AllowAppIfPublisherAllowed", &SchemaWalk::allowAppOverridden},
+    {"allowed_first_level_subdirectories", &SchemaWalk::firstLevelParents},
+    {"allowed_publishers", &SchemaWalk::publishers},
+    {"global_allow_app_if_publisher_allowed", &SchemaWalk::globalAllowApp},
+    {"allowed_directories", &SchemaWalk::allowedDirectories},
+};
 
 bool parseBaselineJson(const std::string& text, Json::Value& root, std::string* errors) {
     const Json::CharReaderBuilder builder;

@@ -69,16 +69,4 @@ public:
 bool applyBaselineJson(const Json::Value& root, ConfigEnvironment& environment, BaselineConfig& config,
                        SchemaReport* report);
 
-// The keys the walk reads, in the order it applies them.
-inline constexpr const char* kConfigKeys[] = {
-    "paths_to_discover",
-    "paths_excluded_from_discovery",
-    "immutable_for_system_directory",
-    "AllowAppIfPublisherAllowed",
-    "allowed_first_level_subdirectories",
-    "allowed_publishers",
-    "global_allow_app_if_publisher_allowed",
-    "allowed_directories",
-};
-
 }  // namespace baseline

@@ -3,6 +3,7 @@
 // the cyclic use of short keys that our 15-byte key relies on).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -116,6 +117,22 @@ TEST(Blowfish, SetKeyStartsAgainFromTheInitialTables) {
     cipher.setKey(first.data(), first.size());
     cipher.setKey(second.data(), second.size());
     EXPECT_EQ(run(cipher, 0, true), blockOf("4EF997456198DD78"));
+}
+
+TEST(Blowfish, BlocksInTurnAreBigEndianHalvesAndTheRestStays) {
+    const auto key = fromHex("0000000000000000");
+    BlowfishCipher cipher;
+    cipher.setKey(key.data(), key.size());
+    // Two zero blocks, then three bytes that make no block.
+    std::vector<std::uint8_t> bytes(19, 0);
+    bytes[16] = 1, bytes[17] = 2, bytes[18] = 3;
+    cipher.encryptBlocks(bytes.data(), bytes.size());
+    const auto expected = fromHex("4EF997456198DD78");
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin()));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + 8));
+    EXPECT_EQ(bytes[16] + bytes[17] * 10 + bytes[18] * 100, 321);
+    cipher.decryptBlocks(bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}));
 }
 
 }  // namespace

@@ -12,18 +12,9 @@
 namespace baseline::testing {
 
 // Base64 of the ECB encryption of `plain`, whose length must be a multiple of 8.
-inline std::string encipherRaw(const std::string& plain) {
-    BlowfishCipher cipher;
-    const auto key = baselineConfigKey();
-    cipher.setKey(key.data(), key.size());
-    std::string out(plain.size(), '\0');
-    for (std::size_t block = 0; block + 8 <= plain.size(); block += 8) {
-        std::uint32_t half[2] = {0, 0};
-        for (int k = 0; k < 8; ++k) half[k / 4] = (half[k / 4] << 8) | static_cast<std::uint8_t>(plain[block + k]);
-        cipher.encryptBlock(half[0], half[1]);
-        for (int k = 0; k < 8; ++k) out[block + k] = static_cast<char>(half[k / 4] >> (24 - 8 * (k % 4)));
-    }
-    return tool::base64Encode(out);
+inline std::string encipherRaw(std::string plain) {
+    configCipher().encryptBlocks(reinterpret_cast<std::uint8_t*>(plain.data()), plain.size());
+    return tool::base64Encode(plain);
 }
 
 // Places a configuration file, made from `json` by the tool's encoder, where

@@ -75,6 +75,34 @@ TEST(RunDriver, ASuccessfulRunPrintsTheSummaryAndTheDocumentsPath) {
     EXPECT_TRUE(platform.files.count(u"C:\\Deploy\\Title_allowlist_08122025_0933.json"));
 }
 
+TEST(RunDriver, EachSummaryLineShowsItsOwnCounter) {
+    // Every counter a value of its own, so that two swapped lines show.
+    DiscoveryCounters counters;
+    counters.starttime = "Mon Dec  8 09:33:45 2025";
+    counters.endtime = "Mon Dec  8 10:02:07 2025";
+    counters.dircnt = 101;
+    counters.filecnt = 202;
+    counters.supportedfilecnt = 303;
+    counters.alloweddircnt = 404;
+    counters.allowedfilecnt = 505;
+    counters.allowedpubcnt = 606;
+    MemoryPlatform platform;
+    printSummary(platform, counters, u"D:\\Out\\T_allowlist_08122025_1002.json");
+    EXPECT_EQ(platform.output,
+              u"Allowlist result summary: \r\n"
+              u"\tStart time: Mon Dec  8 09:33:45 2025\r\n"
+              u"\tFinished time: Mon Dec  8 10:02:07 2025\r\n"
+              u"\tDiscovered total directories: 101\r\n"
+              u"\tDiscovered total files: 202\r\n"
+              u"\tDiscovered total supported files: 303\r\n"
+              u"\tAllowed total directories: 404\r\n"
+              u"\tAllowed total files: 505\r\n"
+              u"\tAllowed total publishers: 606\r\n"
+              u"\r\n"
+              u"Allowlist file has been created successfully at location D:\\Out\\T_allowlist_08122025_1002.json\r\n"
+              u"\r\n");
+}
+
 TEST(RunDriver, AFailedBuildRunPrints14011AndNoSummary) {
     MemoryPlatform platform;
     testing::scriptWindowsEnvironment(platform);

@@ -28,21 +28,8 @@ std::string encryptBaselineText(const std::string& json) {
     const auto padLength = static_cast<char>(8 - plain.size() % 8);  // 1 to 8
     plain.append(static_cast<std::size_t>(padLength), padLength);
 
-    BlowfishCipher cipher;
-    const BaselineConfigKey key = baselineConfigKey();
-    cipher.setKey(key.data(), key.size());
-    std::string cipherText(plain.size(), '\0');
-    for (std::size_t block = 0; block < plain.size(); block += 8) {
-        std::uint32_t half[2] = {0, 0};
-        for (int k = 0; k < 8; ++k) {
-            half[k / 4] = (half[k / 4] << 8) | static_cast<std::uint8_t>(plain[block + k]);
-        }
-        cipher.encryptBlock(half[0], half[1]);
-        for (int k = 0; k < 8; ++k) {
-            cipherText[block + k] = static_cast<char>(half[k / 4] >> (24 - 8 * (k % 4)));
-        }
-    }
-    return base64Encode(cipherText);
+    configCipher().encryptBlocks(reinterpret_cast<std::uint8_t*>(plain.data()), plain.size());
+    return base64Encode(plain);
 }
 
 }  // namespace baseline::tool
