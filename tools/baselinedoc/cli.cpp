@@ -1,0 +1,222 @@
+// Commands of baselinedoc. Documents are read whole, in binary, and never
+// written: the only file the tool creates is a report, and only where no file
+// of that name exists unless --force is given.
+#include "cli.h"
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+#include "diff.h"
+#include "document.h"
+#include "report.h"
+#include "summary.h"
+
+namespace baseline::doc {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  baselinedoc check DOC\n"
+    "      Tells whether DOC is a complete allowlist document, as the allowlist creator\n"
+    "      writes one, and where it falls short. Exit value 0 when complete, 1 when not.\n"
+    "  baselinedoc summary DOC\n"
+    "      The header, the counters and the status; the publishers with the executables\n"
+    "      each signed; the unsigned executables; the allowed items that are mutable.\n"
+    "  baselinedoc diff [--json] OLD NEW\n"
+    "      What changed between two documents, files matched by path without regard to\n"
+    "      letter case. Exit value 0 when they are the same but for the run's times,\n"
+    "      1 when they differ, 2 on trouble.\n"
+    "  baselinedoc report DOC -o REPORT.html [--force]\n"
+    "      One self-contained HTML page with the header, the counters and tables of\n"
+    "      publishers, directories and executables to sort, search and filter. An\n"
+    "      existing REPORT.html is replaced only with --force.\n"
+    "  baselinedoc --help\n"
+    "      Shows this text.\n"
+    "\n"
+    "baselinedoc only reads allowlist documents; it never changes one.\n";
+
+namespace {
+
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
+    std::error_code code;
+    const auto path = pathOf(name);
+    if (std::filesystem::is_directory(path, code)) {
+        err << "baselinedoc: " << name << ": is a directory\n";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "baselinedoc: " << name << ": cannot be opened"
+            << (std::filesystem::exists(path, code) ? "" : " (no such file)") << "\n";
+        return false;
+    }
+    // Read whole in one call: documents run to tens of megabytes.
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0 || !in) {
+        err << "baselinedoc: " << name << ": cannot be read\n";
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    if (!in.read(bytes.data(), size) || in.gcount() != size) {
+        err << "baselinedoc: " << name << ": cannot be read\n";
+        return false;
+    }
+    return true;
+}
+
+bool load(const std::string& name, Document& document, std::ostream& err) {
+    std::string bytes;
+    if (!readFile(name, bytes, err)) return false;
+    document = readDocument(std::move(bytes));
+    return true;
+}
+
+constexpr std::size_t kFindingsShown = 200;
+
+void printFindings(const std::string& name, const Document& document, std::ostream& to) {
+    std::size_t shown = 0;
+    for (const Finding& f : document.findings) {
+        if (shown++ == kFindingsShown) {
+            to << name << ": error: " << document.findings.size() - kFindingsShown << " more findings not shown\n";
+            break;
+        }
+        to << name << ": error: " << f.where << ": " << f.what << "\n";
+    }
+}
+
+int check(const std::string& name, std::ostream& out, std::ostream& err) {
+    Document document;
+    if (!load(name, document, err)) return 1;
+    printFindings(name, document, out);
+    std::size_t directories = 0;
+    for (const FileEntry& f : document.files) directories += f.isDirectory ? 1 : 0;
+    const std::string counts = std::to_string(directories) + " directory entries, " +
+                               std::to_string(document.files.size() - directories) + " executables, " +
+                               std::to_string(document.publishers.size()) + " publishers, " +
+                               std::to_string(document.directories.size()) + " allowed directories";
+    if (document.complete()) {
+        out << name << ": a complete allowlist document (" << counts << ")\n";
+        return 0;
+    }
+    out << name << ": not a complete allowlist document (" << document.findings.size() << " finding"
+        << (document.findings.size() == 1 ? "" : "s") << "; read: " << counts << ")\n";
+    return 1;
+}
+
+int summary(const std::string& name, std::ostream& out, std::ostream& err) {
+    Document document;
+    if (!load(name, document, err)) return 1;
+    printSummary(name, document, out);
+    return 0;
+}
+
+int diff(const std::string& oldName, const std::string& newName, bool json, std::ostream& out, std::ostream& err) {
+    Document before, after;
+    if (!load(oldName, before, err) || !load(newName, after, err)) return 2;
+    // Comparing what could not be read whole would report its missing part as
+    // removed: that is trouble, not a difference.
+    bool trouble = false;
+    for (const auto* d : {&before, &after}) {
+        if (d->complete()) continue;
+        const std::string& name = d == &before ? oldName : newName;
+        printFindings(name, *d, err);
+        err << "baselinedoc: " << name << ": not a complete allowlist document; not compared\n";
+        trouble = true;
+    }
+    if (trouble) return 2;
+    const DocumentDiff result = compareDocuments(before, after);
+    if (json) {
+        printDiffJson(oldName, newName, result, out);
+    } else {
+        printDiff(oldName, newName, result, out);
+    }
+    out.flush();
+    if (!out) return 2;
+    return result.same() ? 0 : 1;
+}
+
+int report(const std::string& name, const std::string& output, bool force, std::ostream& out, std::ostream& err) {
+    Document document;
+    if (!load(name, document, err)) return 1;
+    std::error_code code;
+    const auto outputPath = pathOf(output);
+    if (!force && std::filesystem::exists(outputPath, code)) {
+        err << "baselinedoc: " << output << ": already exists; use --force to replace it\n";
+        return 1;
+    }
+    std::ostringstream page;
+    writeReport(name, document, page);
+    std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
+    file << page.str();
+    file.close();
+    if (!file) {
+        err << "baselinedoc: " << output << ": cannot be written\n";
+        return 1;
+    }
+    if (!document.complete()) {
+        err << "baselinedoc: " << name << ": not a complete allowlist document (" << document.findings.size()
+            << " findings, listed at the top of the report)\n";
+    }
+    out << output << ": written (" << document.files.size() << " entries)\n";
+    return 0;
+}
+
+int usageError(const std::string& message, std::ostream& err, int code = 2) {
+    err << "baselinedoc: " << message << "\n\n" << kUsage;
+    return code;
+}
+
+}  // namespace
+
+int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.empty()) return usageError("no command given", err);
+    for (const auto& argument : arguments) {
+        if (argument == "--help" || argument == "-h" || argument == "help") {
+            out << kUsage;
+            return 0;
+        }
+    }
+    const std::string& command = arguments[0];
+    std::vector<std::string> files;
+    std::string output;
+    bool force = false, json = false, outputGiven = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "-o" || argument == "--output") {
+            if (i + 1 == arguments.size()) return usageError(argument + " needs a file name", err);
+            output = arguments[++i];
+            outputGiven = true;
+        } else if (argument == "--force") {
+            force = true;
+        } else if (argument == "--json") {
+            json = true;
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            return usageError("unknown option " + argument, err);
+        } else {
+            files.push_back(argument);
+        }
+    }
+    if (command == "check" || command == "summary") {
+        if (files.size() != 1 || outputGiven || force || json) return usageError(command + " takes one document and no options", err);
+        return command == "check" ? check(files[0], out, err) : summary(files[0], out, err);
+    }
+    if (command == "diff") {
+        if (files.size() != 2 || outputGiven || force) return usageError("diff takes OLD and NEW, and --json", err);
+        return diff(files[0], files[1], json, out, err);
+    }
+    if (command == "report") {
+        if (files.size() != 1 || output.empty() || json) return usageError("report needs DOC and -o REPORT.html", err);
+        return report(files[0], output, force, out, err);
+    }
+    return usageError("unknown command " + command, err);
+}
+
+}  // namespace baseline::doc
