@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include "diff.h"
 #include "document.h"
@@ -75,7 +76,7 @@ bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
 bool load(const std::string& name, Document& document, std::ostream& err) {
     std::string bytes;
     if (!readFile(name, bytes, err)) return false;
-    document = readDocument(std::move(bytes));
+    readDocument(std::move(bytes), document);
     return true;
 }
 
@@ -119,8 +120,15 @@ int summary(const std::string& name, std::ostream& out, std::ostream& err) {
 }
 
 int diff(const std::string& oldName, const std::string& newName, bool json, std::ostream& out, std::ostream& err) {
+    // The two documents are read side by side; each has its own messages.
     Document before, after;
-    if (!load(oldName, before, err) || !load(newName, after, err)) return 2;
+    std::ostringstream oldErrors, newErrors;
+    bool oldRead = false, newRead = false;
+    std::thread other([&] { newRead = load(newName, after, newErrors); });
+    oldRead = load(oldName, before, oldErrors);
+    other.join();
+    err << oldErrors.str() << newErrors.str();
+    if (!oldRead || !newRead) return 2;
     // Comparing what could not be read whole would report its missing part as
     // removed: that is trouble, not a difference.
     bool trouble = false;

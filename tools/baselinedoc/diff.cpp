@@ -5,9 +5,9 @@
 
 #include <json/json.h>
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
-#include <unordered_map>
 
 #include "summary.h"
 
@@ -24,10 +24,10 @@ bool DocumentDiff::same() const {
 
 namespace {
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(Text text) { return "\"" + std::string(text) + "\""; }
 std::string flag(bool value) { return value ? "true" : "false"; }
 
-void compareText(std::vector<FieldChange>& changes, const char* field, const std::string& a, const std::string& b) {
+void compareText(std::vector<FieldChange>& changes, const char* field, Text a, Text b) {
     if (a != b) changes.push_back({field, quoted(a), quoted(b)});
 }
 void compareNumber(std::vector<FieldChange>& changes, const char* field, std::int64_t a, std::int64_t b) {
@@ -76,31 +76,88 @@ struct Matched {
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
 };
 
-// Matches entries of one kind by a key; repeated keys pair up in order.
-template <typename Item, typename KeyOf>
-Matched match(const std::vector<const Item*>& a, const std::vector<const Item*>& b, KeyOf keyOf) {
-    std::unordered_map<std::string, std::vector<std::size_t>> inB;
-    inB.reserve(b.size());
-    for (std::size_t i = 0; i < b.size(); ++i) inB[keyOf(*b[i])].push_back(i);
-    std::unordered_map<std::string, std::size_t> used;
-    std::vector<bool> matchedB(b.size(), false);
-    Matched m;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const std::string key = keyOf(*a[i]);
-        const auto found = inB.find(key);
-        std::size_t& next = used[key];
-        if (found == inB.end() || next >= found->second.size()) {
-            m.removed.push_back(i);
-            continue;
+// FNV-1a over text, letters folded when asked; several pieces hash as one.
+class KeyHash {
+public:
+    KeyHash& add(std::string_view text, bool foldCase) {
+        for (char c : text) {
+            if (foldCase && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            value_ = (value_ ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
         }
-        const std::size_t j = found->second[next++];
-        matchedB[j] = true;
-        m.pairs.emplace_back(i, j);
+        return *this;
     }
-    for (std::size_t j = 0; j < b.size(); ++j) {
-        if (!matchedB[j]) m.added.push_back(j);
+    std::uint64_t value() const { return value_; }
+
+private:
+    std::uint64_t value_ = 14695981039346656037ULL;
+};
+
+bool equalFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
     }
+    return true;
+}
+
+// Matches items by key: `hashOf` hashes an item's key and `same` compares two
+// keys. Repeated keys pair up in order. Sorting by hash instead of building a
+// map keeps a diff of two large documents to a few allocations.
+template <typename Item, typename HashOf, typename Same>
+Matched match(const std::vector<const Item*>& a, const std::vector<const Item*>& b, HashOf hashOf, Same same) {
+    using Keyed = std::pair<std::uint64_t, std::size_t>;
+    auto keyed = [&](const std::vector<const Item*>& items) {
+        std::vector<Keyed> keys(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) keys[i] = {hashOf(*items[i]), i};
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    };
+    const std::vector<Keyed> ka = keyed(a), kb = keyed(b);
+    Matched m;
+    std::size_t i = 0, j = 0;
+    while (i < ka.size() || j < kb.size()) {
+        if (j == kb.size() || (i < ka.size() && ka[i].first < kb[j].first)) {
+            m.removed.push_back(ka[i++].second);
+        } else if (i == ka.size() || kb[j].first < ka[i].first) {
+            m.added.push_back(kb[j++].second);
+        } else {
+            // One hash: pair equal keys in order (different keys here are a
+            // hash collision, and stay unpaired).
+            const std::uint64_t hash = ka[i].first;
+            std::size_t ie = i, je = j;
+            while (ie < ka.size() && ka[ie].first == hash) ++ie;
+            while (je < kb.size() && kb[je].first == hash) ++je;
+            std::vector<bool> used(je - j, false);
+            for (std::size_t x = i; x < ie; ++x) {
+                bool paired = false;
+                for (std::size_t y = j; y < je && !paired; ++y) {
+                    if (used[y - j] || !same(*a[ka[x].second], *b[kb[y].second])) continue;
+                    used[y - j] = true;
+                    m.pairs.emplace_back(ka[x].second, kb[y].second);
+                    paired = true;
+                }
+                if (!paired) m.removed.push_back(ka[x].second);
+            }
+            for (std::size_t y = j; y < je; ++y) {
+                if (!used[y - j]) m.added.push_back(kb[y].second);
+            }
+            i = ie;
+            j = je;
+        }
+    }
+    // Reported in the order of the documents.
+    std::sort(m.removed.begin(), m.removed.end());
+    std::sort(m.added.begin(), m.added.end());
+    std::sort(m.pairs.begin(), m.pairs.end(), [](const auto& x, const auto& y) { return x.second < y.second; });
     return m;
+}
+
+std::string_view withoutTrailingBackslash(std::string_view path) {
+    if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    return path;
 }
 
 void compareFiles(const Document& before, const Document& after, DocumentDiff& d) {
@@ -108,7 +165,11 @@ void compareFiles(const Document& before, const Document& after, DocumentDiff& d
         std::vector<const FileEntry*> a, b;
         for (const auto& e : before.files) if (e.isDirectory == directories) a.push_back(&e);
         for (const auto& e : after.files) if (e.isDirectory == directories) b.push_back(&e);
-        const Matched m = match(a, b, [](const FileEntry& e) { return lowerAscii(e.path()); });
+        // fpath and fname side by side: the same path may be split anywhere
+        // only in theory, since fpath always ends at the last backslash.
+        const Matched m = match(
+            a, b, [](const FileEntry& e) { return KeyHash().add(e.fpath, true).add(e.fname, true).value(); },
+            [](const FileEntry& x, const FileEntry& y) { return equalFolded(x.fpath, y.fpath) && equalFolded(x.fname, y.fname); });
         auto& removed = directories ? d.directoriesRemoved : d.executablesRemoved;
         auto& added = directories ? d.directoriesAdded : d.executablesAdded;
         auto& changed = directories ? d.directoriesChanged : d.executablesChanged;
@@ -126,10 +187,12 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
     for (const auto& p : before.publishers) a.push_back(&p);
     for (const auto& p : after.publishers) b.push_back(&p);
     // Publisher names are compared exactly, as the creator compares them.
-    const Matched m = match(a, b, [](const Publisher& p) { return p.pubname; });
-    for (std::size_t i : m.removed) d.publishersRemoved.push_back(a[i]->pubname);
-    for (std::size_t j : m.added) d.publishersAdded.push_back(b[j]->pubname);
-    auto certificateText = [](const Certificate& c) { return "issuer " + quoted(c.issuer) + ", serial " + c.serialno; };
+    const Matched m = match(
+        a, b, [](const Publisher& p) { return KeyHash().add(p.pubname, false).value(); },
+        [](const Publisher& x, const Publisher& y) { return x.pubname == y.pubname; });
+    for (std::size_t i : m.removed) d.publishersRemoved.emplace_back(a[i]->pubname);
+    for (std::size_t j : m.added) d.publishersAdded.emplace_back(b[j]->pubname);
+    auto certificateText = [](const Certificate& c) { return "issuer " + quoted(c.issuer) + ", serial " + std::string(c.serialno); };
     for (const auto& [i, j] : m.pairs) {
         const Publisher& p = *a[i];
         const Publisher& q = *b[j];
@@ -137,7 +200,7 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
         compareNumber(c, "allowstate", p.allowstate, q.allowstate);
         compareFlag(c, "mutable", p.isMutable, q.isMutable);
         compareNumber(c, "type", p.type, q.type);
-        if (!c.empty()) d.publishersChanged.push_back({q.pubname, std::move(c)});
+        if (!c.empty()) d.publishersChanged.push_back({std::string(q.pubname), std::move(c)});
         auto difference = [&](const Publisher& from, const Publisher& to) {
             std::vector<FieldChange> extra;
             for (const Certificate& cert : to.certificates) {
@@ -149,14 +212,14 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
             }
             return extra;
         };
-        if (auto extra = difference(p, q); !extra.empty()) d.certificatesAdded.push_back({q.pubname, std::move(extra)});
-        if (auto gone = difference(q, p); !gone.empty()) d.certificatesRemoved.push_back({q.pubname, std::move(gone)});
+        if (auto extra = difference(p, q); !extra.empty()) d.certificatesAdded.push_back({std::string(q.pubname), std::move(extra)});
+        if (auto gone = difference(q, p); !gone.empty()) d.certificatesRemoved.push_back({std::string(q.pubname), std::move(gone)});
     }
     // A publisher that is new brings its certificates with it.
     for (std::size_t j : m.added) {
         std::vector<FieldChange> certificates;
         for (const Certificate& cert : b[j]->certificates) certificates.push_back({"certificate", "", certificateText(cert)});
-        if (!certificates.empty()) d.certificatesAdded.push_back({b[j]->pubname, std::move(certificates)});
+        if (!certificates.empty()) d.certificatesAdded.push_back({std::string(b[j]->pubname), std::move(certificates)});
     }
 }
 
@@ -164,13 +227,13 @@ void compareAllowedDirectories(const Document& before, const Document& after, Do
     std::vector<const AllowedDirectory*> a, b;
     for (const auto& e : before.directories) a.push_back(&e);
     for (const auto& e : after.directories) b.push_back(&e);
-    const Matched m = match(a, b, [](const AllowedDirectory& e) {
-        std::string normal = lowerAscii(e.dirpath);
-        if (!normal.empty() && normal.back() == '\\') normal.pop_back();
-        return normal;
-    });
-    for (std::size_t i : m.removed) d.allowedDirectoriesRemoved.push_back(a[i]->dirpath);
-    for (std::size_t j : m.added) d.allowedDirectoriesAdded.push_back(b[j]->dirpath);
+    const Matched m = match(
+        a, b, [](const AllowedDirectory& e) { return KeyHash().add(withoutTrailingBackslash(e.dirpath), true).value(); },
+        [](const AllowedDirectory& x, const AllowedDirectory& y) {
+            return equalFolded(withoutTrailingBackslash(x.dirpath), withoutTrailingBackslash(y.dirpath));
+        });
+    for (std::size_t i : m.removed) d.allowedDirectoriesRemoved.emplace_back(a[i]->dirpath);
+    for (std::size_t j : m.added) d.allowedDirectoriesAdded.emplace_back(b[j]->dirpath);
     for (const auto& [i, j] : m.pairs) {
         std::vector<FieldChange> c;
         compareNumber(c, "allowstate", a[i]->allowstate, b[j]->allowstate);
@@ -179,7 +242,7 @@ void compareAllowedDirectories(const Document& before, const Document& after, Do
         compareFlag(c, "default", a[i]->isDefault, b[j]->isDefault);
         compareNumber(c, "type", a[i]->type, b[j]->type);
         compareText(c, "dirpath", a[i]->dirpath, b[j]->dirpath);
-        if (!c.empty()) d.allowedDirectoriesChanged.push_back({b[j]->dirpath, std::move(c)});
+        if (!c.empty()) d.allowedDirectoriesChanged.push_back({std::string(b[j]->dirpath), std::move(c)});
     }
 }
 

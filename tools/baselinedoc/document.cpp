@@ -5,6 +5,7 @@
 // is read as far as it goes, and the findings say why it stopped.
 #include "document.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <unordered_map>
@@ -21,6 +22,20 @@ std::string lowerAscii(std::string_view text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return lowered;
+}
+
+Text TextStore::keep(std::string_view text) {
+    if (text.empty()) return {};
+    if (capacity_ - used_ < text.size()) {
+        const std::size_t size = std::max<std::size_t>(text.size(), 1 << 20);
+        blocks_.push_back(std::make_unique<char[]>(size));
+        used_ = 0;
+        capacity_ = size;
+    }
+    char* at = blocks_.back().get() + used_;
+    std::copy(text.begin(), text.end(), at);
+    used_ += text.size();
+    return Text(at, text.size());
 }
 
 namespace {
@@ -186,6 +201,7 @@ public:
                  std::array<std::int32_t, N>& found) {
         found.fill(-1);
         std::array<bool, N> seen{};
+        std::size_t hint = 0;
         bool good = true;
         for (std::int32_t child = object.firstChild; child >= 0; child = tree_.node(child).nextSibling) {
             const JsonNode& member = tree_.node(child);
@@ -194,8 +210,17 @@ public:
                 continue;
             }
             const std::string_view name = tree_.key(member);
-            std::size_t i = 0;
-            while (i < N && (member.keyEscaped || keys[i].name != name)) ++i;
+            // The creator writes keys in order: try the one after the last first.
+            std::size_t i = N;
+            if (!member.keyEscaped) {
+                for (std::size_t tried = 0; tried < N; ++tried) {
+                    const std::size_t candidate = (hint + tried) % N;
+                    if (keys[candidate].name == name) {
+                        i = candidate;
+                        break;
+                    }
+                }
+            }
             if (i == N) {
                 report(member.keyBegin, path, "unknown key \"" + tree_.keyText(member) + "\"");
                 good = false;
@@ -207,6 +232,7 @@ public:
                 continue;
             }
             seen[i] = true;
+            hint = i + 1;
             if (!hasType(member, keys[i].type)) {
                 report(member.begin, path.at(keys[i].name),
                        std::string("must be ") + typeName(keys[i].type) + ", not " + kindName(member.kind));
@@ -245,7 +271,12 @@ public:
         if (index >= 0) tree_.integer(tree_.node(index), value);
         return value;
     }
-    std::string text(std::int32_t index) const { return index >= 0 ? tree_.text(tree_.node(index)) : std::string(); }
+    Text text(std::int32_t index) {
+        if (index < 0) return {};
+        const JsonNode& node = tree_.node(index);
+        if (!node.escaped) return tree_.rawText(node);
+        return document_.store.keep(unescapeJson(tree_.rawText(node)));
+    }
     bool boolean(std::int32_t index) const { return index >= 0 && tree_.node(index).boolean; }
 
     // An integer member within [low, high].
@@ -298,36 +329,39 @@ public:
         h.platform = text(k[hPlatform]);
         h.title = text(k[hTitle]);
         if (k[hPlatform] >= 0 && h.platform != "64-bit" && h.platform != "32-bit") {
-            report(tree_.node(k[hPlatform]).begin, path.at("platform"), "must be \"64-bit\" or \"32-bit\", not \"" + h.platform + "\"");
+            report(tree_.node(k[hPlatform]).begin, path.at("platform"), "must be \"64-bit\" or \"32-bit\", not \"" + std::string(h.platform) + "\"");
         }
         document_.hasHeader = block.complete;
     }
 
-    void readFiles(const JsonNode& array) {
-        struct Known {
-            bool isDirectory;
-        };
-        std::unordered_map<std::int64_t, Known> ids;
-        ids.reserve(array.childCount);
-        document_.files.reserve(array.childCount);
-        std::size_t index = 0;
-        for (std::int32_t child = array.firstChild; child >= 0; child = tree_.node(child).nextSibling, ++index) {
-            const JsonNode& node = tree_.node(child);
-            if (!node.complete) break;
+    // Called by the JSON reader for each element of an array two levels down;
+    // reads the elements of "inventory.files" as they complete.
+    static bool fileElement(void* context, const JsonTree& tree, std::int32_t array, std::int32_t element) {
+        auto& reader = *static_cast<Reader*>(context);
+        const JsonNode& arrayNode = tree.node(array);
+        if (array == 0 || tree.key(arrayNode) != "files" || arrayNode.keyEscaped) return false;
+        reader.readFileEntry(tree.node(element), reader.fileIndex_++);
+        return true;
+    }
+
+    void readFiles(const JsonNode& array) { document_.hasFiles = array.complete; }
+
+    void readFileEntry(const JsonNode& node, std::size_t index) {
+        {
             const Place path{"inventory.files", static_cast<std::int64_t>(index)};
             if (node.kind != JsonKind::Object) {
                 report(node.begin, path, std::string("must be an object, not ") + kindName(node.kind));
-                continue;
+                return;
             }
             std::array<std::int32_t, 20> k{};
             members(node, kFileKeys, path, k);
             FileEntry entry;
             entry.fname = text(k[fFname]);
             entry.fpath = text(k[fFpath]);
-            const std::string ftype = text(k[fFtype]);
+            const Text ftype = text(k[fFtype]);
             entry.isDirectory = ftype == "directory";
             if (k[fFtype] >= 0 && !entry.isDirectory && ftype != "application") {
-                report(tree_.node(k[fFtype]).begin, path.at("ftype"), "must be \"directory\" or \"application\", not \"" + ftype + "\"");
+                report(tree_.node(k[fFtype]).begin, path.at("ftype"), "must be \"directory\" or \"application\", not \"" + std::string(ftype) + "\"");
             }
             entry.allowstate = integer(k[fAllowstate]);
             entry.attr = integer(k[fAttr]);
@@ -376,25 +410,22 @@ public:
                 entry.prodver = text(k[fProdver]);
             }
 
-            if (k[fId] >= 0) {
-                if (!ids.emplace(entry.id, Known{entry.isDirectory}).second) {
-                    report(tree_.node(k[fId]).begin, path.at("id"), "id " + std::to_string(entry.id) + " is used twice");
-                }
+            if (k[fId] >= 0 && !ids_.add(entry.id, entry.isDirectory)) {
+                report(tree_.node(k[fId]).begin, path.at("id"), "id " + std::to_string(entry.id) + " is used twice");
             }
             if (k[fPid] >= 0 && entry.pid != -1) {
-                const auto parent = ids.find(entry.pid);
-                if (parent == ids.end() || parent->second.isDirectory == false || parent->first == entry.id) {
+                const int parent = ids_.find(entry.pid);
+                if (parent != 1 || entry.pid == entry.id) {
                     report(tree_.node(k[fPid]).begin, path.at("pid"),
                            "parent id " + std::to_string(entry.pid) + " names no earlier directory entry");
                 }
             }
             document_.files.push_back(std::move(entry));
         }
-        document_.hasFiles = array.complete;
     }
 
     void readPublishers(const JsonNode& array) {
-        std::unordered_set<std::string> names;
+        std::unordered_set<Text> names;
         std::size_t index = 0;
         for (std::int32_t child = array.firstChild; child >= 0; child = tree_.node(child).nextSibling, ++index) {
             const JsonNode& node = tree_.node(child);
@@ -414,7 +445,7 @@ public:
             range(k[pAllowstate], path.at("allowstate"), kInt32Min, kInt32Max, "a signed 32-bit number");
             range(k[pType], path.at("type"), kInt32Min, kInt32Max, "a signed 32-bit number");
             if (k[pPubname] >= 0 && !names.insert(publisher.pubname).second) {
-                report(tree_.node(k[pPubname]).begin, path.at("pubname"), "publisher \"" + publisher.pubname + "\" is listed twice");
+                report(tree_.node(k[pPubname]).begin, path.at("pubname"), "publisher \"" + std::string(publisher.pubname) + "\" is listed twice");
             }
             if (k[pCertinfo] >= 0) {
                 const JsonNode& certinfo = tree_.node(k[pCertinfo]);
@@ -468,7 +499,7 @@ public:
                     report(tree_.node(k[dDirpath]).begin, path.at("dirpath"), "is empty (the creator never writes an empty path)");
                 } else if (!normalForms.insert(normalDirectoryPath(directory.dirpath)).second) {
                     report(tree_.node(k[dDirpath]).begin, path.at("dirpath"),
-                           "\"" + directory.dirpath + "\" is listed twice (letter case and a trailing backslash aside)");
+                           "\"" + std::string(directory.dirpath) + "\" is listed twice (letter case and a trailing backslash aside)");
                 }
             }
             document_.directories.push_back(std::move(directory));
@@ -501,7 +532,7 @@ public:
         s.endtime = text(k[sEndtime]);
         s.status = text(k[sStatus]);
         if (k[sStatus] >= 0 && s.status != "succeed" && s.status != "failed") {
-            report(tree_.node(k[sStatus]).begin, path.at("status"), "must be \"succeed\" or \"failed\", not \"" + s.status + "\"");
+            report(tree_.node(k[sStatus]).begin, path.at("status"), "must be \"succeed\" or \"failed\", not \"" + std::string(s.status) + "\"");
         }
         document_.hasSummary = block.complete;
         summaryAt_ = block.begin;
@@ -530,8 +561,40 @@ public:
     }
 
     std::size_t summaryAt_ = 0;
+    std::size_t fileIndex_ = 0;
 
-    static std::string normalDirectoryPath(const std::string& path) {
+    // The ids seen so far and whether each is a directory's. The creator's
+    // ids only grow, so they are kept in order and searched; ids out of order
+    // move everything into a hash map.
+    class Ids {
+    public:
+        bool add(std::int64_t id, bool isDirectory) {
+            if (hashed_.empty() && (ordered_.empty() || ordered_.back().first < id)) {
+                ordered_.emplace_back(id, isDirectory);
+                return true;
+            }
+            if (hashed_.empty()) hashed_.insert(ordered_.begin(), ordered_.end());
+            return hashed_.emplace(id, isDirectory).second;
+        }
+        // 1 for a directory, 0 for another entry, -1 when not seen.
+        int find(std::int64_t id) const {
+            if (!hashed_.empty()) {
+                const auto found = hashed_.find(id);
+                return found == hashed_.end() ? -1 : found->second ? 1 : 0;
+            }
+            const auto found = std::lower_bound(ordered_.begin(), ordered_.end(), std::make_pair(id, false),
+                                                [](const auto& a, const auto& b) { return a.first < b.first; });
+            if (found == ordered_.end() || found->first != id) return -1;
+            return found->second ? 1 : 0;
+        }
+
+    private:
+        std::vector<std::pair<std::int64_t, bool>> ordered_;
+        std::unordered_map<std::int64_t, bool> hashed_;
+    };
+    Ids ids_;
+
+    static std::string normalDirectoryPath(Text path) {
         std::string normal = lowerAscii(path);
         if (!normal.empty() && normal.back() == '\\') normal.pop_back();
         return normal;
@@ -574,13 +637,16 @@ std::string plural(std::size_t n, const char* what) {
 
 }  // namespace
 
-Document readDocument(std::string bytes) {
-    Document document;
+void readDocument(std::string bytes, Document& document) {
     document.bytes = std::move(bytes);
     const std::string_view text = document.bytes;
     JsonTree tree;
-    const bool isJson = tree.parse(text);
     Reader reader(document, tree);
+    tree.onElement(2, &Reader::fileElement, &reader);
+    // Address space only: an entry takes some 400 bytes of text at least, and
+    // pages that are never used are never touched.
+    document.files.reserve(text.size() / 256);
+    const bool isJson = tree.parse(text);
 
     // Every byte of a UTF-8 sequence is 0x80 or above, so the runs of such
     // bytes are checked alone and ASCII text costs nothing.
@@ -617,14 +683,12 @@ Document readDocument(std::string bytes) {
             JsonTree trailer;
             if (brace != std::string_view::npos && trailer.parseValueAt(text.substr(brace)) &&
                 trailer.node(0).kind == JsonKind::Object) {
-                Document salvage;  // its findings are not the document's
-                Reader summaryReader(salvage, trailer);
+                // Its findings would be placed wrongly; the syntax error says enough.
+                const std::size_t findings = document.findings.size();
+                Reader summaryReader(document, trailer);
                 summaryReader.readSummary(trailer.node(0));
-                if (salvage.hasSummary) {
-                    document.summary = salvage.summary;
-                    document.hasSummary = true;
-                    failedRun = document.summary.status == "failed";
-                }
+                document.findings.resize(findings);
+                failedRun = document.hasSummary && document.summary.status == "failed";
             }
         }
         const std::string entries = plural(document.files.size(), "complete file entry");
@@ -642,7 +706,6 @@ Document readDocument(std::string bytes) {
         }
         reader.checkCounters();
     }
-    return document;
 }
 
 }  // namespace baseline::doc

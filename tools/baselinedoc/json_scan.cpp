@@ -52,7 +52,7 @@ bool JsonTree::parse(std::string_view text) {
     text_ = text;
     at_ = 0;
     nodes_.clear();
-    nodes_.reserve(text.size() / 24 + 16);
+    nodes_.reserve(1024);
     error_ = {};
     if (text.size() >= std::numeric_limits<std::uint32_t>::max()) return fail(0, "the file is too large (4 GiB or more)");
     skipBlank();
@@ -172,6 +172,12 @@ bool JsonTree::value(std::int32_t index, int depth) {
                     skipBlank();
                 }
                 if (!value(child, depth + 1)) return false;
+                if (!isObject && depth == elementDepth_ && handler_ != nullptr &&
+                    handler_(handlerContext_, *this, index, child)) {
+                    nodes_.resize(static_cast<std::size_t>(child) + 1);
+                    nodes_.back().firstChild = -1;
+                    nodes_.back().childCount = 0;
+                }
                 skipBlank();
                 if (at_ >= text_.size()) {
                     return fail(at_, std::string("the text ends where ',' or '") + close + "' should follow");

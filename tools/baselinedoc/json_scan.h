@@ -37,6 +37,18 @@ struct JsonSyntaxError {
 
 class JsonTree {
 public:
+    // Called when an element of an array at `depth` (the root is depth 0) has
+    // been read whole, with the array's node and the element's. When it
+    // returns true the element's members are dropped from the tree (the
+    // element's own node stays, childless), so that a long array is read in
+    // little memory.
+    using ElementHandler = bool (*)(void* context, const JsonTree& tree, std::int32_t array, std::int32_t element);
+    void onElement(int depth, ElementHandler handler, void* context) {
+        elementDepth_ = depth;
+        handler_ = handler;
+        handlerContext_ = context;
+    }
+
     // Reads `text` (which must outlive the tree). False on a syntax error,
     // which `error()` then describes; the nodes read so far are kept.
     bool parse(std::string_view text);
@@ -70,6 +82,9 @@ private:
 
     std::string_view text_;
     std::size_t at_ = 0;
+    int elementDepth_ = -1;
+    ElementHandler handler_ = nullptr;
+    void* handlerContext_ = nullptr;
     std::vector<JsonNode> nodes_;
     JsonSyntaxError error_;
 };

@@ -152,7 +152,7 @@ std::string reportData(const std::string& name, const Document& document) {
         if (p.listed != nullptr) {
             for (const Certificate& c : p.listed->certificates) {
                 if (!certificates.empty()) certificates += "; ";
-                certificates += c.issuer + " / " + c.serialno;
+                certificates.append(c.issuer).append(" / ").append(c.serialno);
             }
         }
         e.text(certificates).close(']');

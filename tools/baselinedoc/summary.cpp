@@ -36,7 +36,7 @@ std::string utcText(std::int64_t seconds) {
 
 Tally tally(const Document& document) {
     Tally t;
-    std::unordered_map<std::string, std::size_t> index;
+    std::unordered_map<Text, std::size_t> index;
     for (const Publisher& publisher : document.publishers) {
         if (index.emplace(publisher.pubname, t.publishers.size()).second) {
             t.publishers.push_back({publisher.pubname, 0, &publisher});

@@ -9,7 +9,7 @@
 namespace baseline::doc {
 
 struct PublisherCount {
-    std::string name;
+    Text name;
     std::size_t executables = 0;
     const Publisher* listed = nullptr;  // its block in "publishers", if any
 };
