@@ -27,8 +27,10 @@ std::string lowerAscii(std::string_view text) {
 Text TextStore::keep(std::string_view text) {
     if (text.empty()) return {};
     if (capacity_ - used_ < text.size()) {
-        const std::size_t size = std::max<std::size_t>(text.size(), 1 << 20);
-        blocks_.push_back(std::make_unique<char[]>(size));
+        // Blocks grow with the store, and are left uninitialised: every byte
+        // handed out is written first.
+        const std::size_t size = std::max<std::size_t>(text.size(), std::min<std::size_t>(4096 << blocks_.size(), 1 << 20));
+        blocks_.push_back(std::unique_ptr<char[]>(new char[size]));
         used_ = 0;
         capacity_ = size;
     }
@@ -184,13 +186,13 @@ public:
         std::string where = "line " + std::to_string(position.line);
         const std::string path = place.text();
         if (!path.empty()) where += ": " + path;
-        document_.findings.push_back({std::move(where), std::move(what)});
+        document_.findings.push_back({std::move(where), std::move(what), offset});
     }
 
     void reportAt(std::size_t offset, std::string what) {
         const TextPosition position = lines_.at(offset);
         document_.findings.push_back(
-            {"line " + std::to_string(position.line) + ", column " + std::to_string(position.column), std::move(what)});
+            {"line " + std::to_string(position.line) + ", column " + std::to_string(position.column), std::move(what), offset});
     }
 
     // The members of `object` against `keys`: `found[i]` is the node of key i,
@@ -344,13 +346,30 @@ public:
         return true;
     }
 
-    void readFiles(const JsonNode& array) { document_.hasFiles = array.complete; }
+    void readFiles(const JsonNode& array) {
+        reportPendingElement();
+        document_.hasFiles = array.complete;
+    }
+
+    // A file element that is not an object is reported only once the next
+    // element or the end of the array shows that it really is an element: a
+    // failed run leaves the array open, and the "misc" key that follows its
+    // last entry reads as one more element before the syntax error.
+    void reportPendingElement() {
+        if (!pending_) return;
+        report(pendingAt_, Place("inventory.files", pendingIndex_), std::string("must be an object, not ") + kindName(pendingKind_));
+        pending_ = false;
+    }
 
     void readFileEntry(const JsonNode& node, std::size_t index) {
+        reportPendingElement();
         {
             const Place path{"inventory.files", static_cast<std::int64_t>(index)};
             if (node.kind != JsonKind::Object) {
-                report(node.begin, path, std::string("must be an object, not ") + kindName(node.kind));
+                pending_ = true;
+                pendingAt_ = node.begin;
+                pendingIndex_ = static_cast<std::int64_t>(index);
+                pendingKind_ = node.kind;
                 return;
             }
             std::array<std::int32_t, 20> k{};
@@ -562,6 +581,10 @@ public:
 
     std::size_t summaryAt_ = 0;
     std::size_t fileIndex_ = 0;
+    bool pending_ = false;
+    std::size_t pendingAt_ = 0;
+    std::int64_t pendingIndex_ = 0;
+    JsonKind pendingKind_ = JsonKind::Null;
 
     // The ids seen so far and whether each is a directory's. The creator's
     // ids only grow, so they are kept in order and searched; ids out of order
@@ -631,8 +654,8 @@ std::string openSection(const JsonTree& tree) {
     return path;
 }
 
-std::string plural(std::size_t n, const char* what) {
-    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+std::string entries(std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " complete file entry" : " complete file entries");
 }
 
 }  // namespace
@@ -691,13 +714,13 @@ void readDocument(std::string bytes, Document& document) {
                 failedRun = document.hasSummary && document.summary.status == "failed";
             }
         }
-        const std::string entries = plural(document.files.size(), "complete file entry");
+        const std::string complete = entries(document.files.size());
         if (failedRun) {
             reader.report(at, Place{"inventory.discoverysummary"},
-                          "the run failed (\"status\" : \"failed\"): the creator stopped after " + entries +
+                          "the run failed (\"status\" : \"failed\"): the creator stopped after " + complete +
                               " and left the sections after that point out");
         } else if (tree.error().offset >= text.size()) {
-            reader.reportAt(text.size(), "the document is cut off after " + entries +
+            reader.reportAt(text.size(), "the document is cut off after " + complete +
                                              ": the run was interrupted or the file was truncated");
         }
     } else {
@@ -706,6 +729,10 @@ void readDocument(std::string bytes, Document& document) {
         }
         reader.checkCounters();
     }
+    // In the order of the text: entries are checked while the parser reads
+    // them, the blocks around them afterwards.
+    std::stable_sort(document.findings.begin(), document.findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
 }
 
 }  // namespace baseline::doc

@@ -68,6 +68,7 @@ struct Summary {
 struct Finding {
     std::string where;  // "line 12: inventory.files[3].mtime", or "line 4, column 9"
     std::string what;
+    std::size_t offset = 0;  // where in the bytes, for ordering
 };
 
 // Decoded text, kept in large blocks so that a document of many entries

@@ -107,8 +107,13 @@ bool JsonTree::string(std::size_t& at, bool& escaped) {
 
 bool JsonTree::number(std::size_t& at) {
     const std::size_t start = at;
+    auto needDigit = [&](const char* message) {
+        return at >= text_.size() ? fail(text_.size(), "the text ends inside a number") : fail(at, message);
+    };
     if (at < text_.size() && text_[at] == '-') ++at;
-    if (at >= text_.size() || !isDigit(text_[at])) return fail(start, "a number needs a digit");
+    if (at >= text_.size() || !isDigit(text_[at])) {
+        return at >= text_.size() ? fail(text_.size(), "the text ends inside a number") : fail(start, "a number needs a digit");
+    }
     if (text_[at] == '0') {
         ++at;
     } else {
@@ -116,13 +121,13 @@ bool JsonTree::number(std::size_t& at) {
     }
     if (at < text_.size() && text_[at] == '.') {
         ++at;
-        if (at >= text_.size() || !isDigit(text_[at])) return fail(at, "a fraction needs a digit");
+        if (at >= text_.size() || !isDigit(text_[at])) return needDigit("a fraction needs a digit");
         while (at < text_.size() && isDigit(text_[at])) ++at;
     }
     if (at < text_.size() && (text_[at] == 'e' || text_[at] == 'E')) {
         ++at;
         if (at < text_.size() && (text_[at] == '+' || text_[at] == '-')) ++at;
-        if (at >= text_.size() || !isDigit(text_[at])) return fail(at, "an exponent needs a digit");
+        if (at >= text_.size() || !isDigit(text_[at])) return needDigit("an exponent needs a digit");
         while (at < text_.size() && isDigit(text_[at])) ++at;
     }
     return true;
@@ -204,6 +209,12 @@ bool JsonTree::value(std::int32_t index, int depth) {
     } else if (c == '-' || isDigit(c)) {
         self().kind = JsonKind::Number;
         if (!number(at_)) return false;
+    } else if (const std::string_view rest = text_.substr(at_);
+               rest.size() < 5 && (std::string_view("true").starts_with(rest) || std::string_view("false").starts_with(rest) ||
+                                   std::string_view("null").starts_with(rest)) &&
+               !(rest == "true" || rest == "null")) {
+        // A literal cut short by the end of the text.
+        return fail(text_.size(), "the text ends inside a value");
     } else if (text_.compare(at_, 4, "true") == 0 || text_.compare(at_, 5, "false") == 0) {
         self().kind = JsonKind::Boolean;
         self().boolean = c == 't';
