@@ -2,7 +2,11 @@
 """Discovery benchmark: baseline.exe under Wine against the bare system calls
 on the same trees, in one Wine prefix.
 
-    discovery_bench.py --build build/windows --work build/bench [--repeat N]
+    discovery_bench.py --build build/windows --prefix PREFIX --work build/bench [--repeat N]
+
+--build is the build tree whose programs are measured (build/windows for the
+32-bit ones, build/windows64 for the native 64-bit ones), --prefix the Wine
+prefix they run in.
 
 Prints, as figures (nothing here passes or fails):
   - the creator's time on a 100,000-entry tree without executables against a
@@ -81,6 +85,7 @@ def peak_of(command, env, cwd, stdin):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
+    parser.add_argument("--prefix", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--repeat", type=int, default=3)
     args = parser.parse_args()
@@ -92,8 +97,15 @@ def main():
     os.makedirs(run_dir, exist_ok=True)
     shutil.copy(os.path.join(build, "baseline.exe"), run_dir)
     shutil.copy(os.path.join(build, "baselineconf.exe"), run_dir)
-    env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefixes", "win7"), WINEDEBUG="-all",
-               WINEDLLOVERRIDES="mscoree,mshtml=")
+    prefix = os.path.abspath(args.prefix)
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    wine_for = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "wine", "wine-for")
+
+    def wine(program, *args):
+        loader = subprocess.run([wine_for, prefix, program], stdout=subprocess.PIPE, check=True).stdout
+        return [loader.decode().strip(), program] + list(args)
+
+    print("measuring %s in %s" % (os.path.join(build, "baseline.exe"), prefix), flush=True)
     subprocess.run(["wineserver", "-p", "120"], env=env, check=False)
 
     print("making trees (once)...", flush=True)
@@ -108,11 +120,13 @@ def main():
         config = os.path.join(run_dir, "config.json")
         with open(config, "w") as f:
             json.dump({"paths_to_discover": [windows_path(os.path.join(trees, tree))]}, f)
-        subprocess.run(["wine", "baselineconf.exe", "encode", "config.json", "-o", "baselineconf.dat", "--force"],
+        subprocess.run(wine(os.path.join(run_dir, "baselineconf.exe"), "encode", "config.json", "-o",
+                            "baselineconf.dat", "--force"),
                        cwd=run_dir, env=env, check=True, stdout=subprocess.DEVNULL)
         runs[0] += 1
         title = b"Bench%d" % runs[0]  # a new document name for every run
-        seconds, out, peak = peak_of(["wine", "baseline.exe"], env, run_dir, title + b"\nBenchmark\n")
+        seconds, out, peak = peak_of(wine(os.path.join(run_dir, "baseline.exe")), env, run_dir,
+                                     title + b"\nBenchmark\n")
         if b"created successfully" not in out:
             sys.exit("baseline.exe did not finish:\n" + out.decode("utf-8", "replace"))
         for name in os.listdir(run_dir):
@@ -121,8 +135,8 @@ def main():
         return seconds, peak
 
     def bare(mode, tree):
-        seconds, out, _ = peak_of(["wine", os.path.join(build, "bench", "bare_walk.exe"), mode,
-                                   windows_path(os.path.join(trees, tree))], env, run_dir, b"")
+        seconds, out, _ = peak_of(wine(os.path.join(build, "bench", "bare_walk.exe"), mode,
+                                       windows_path(os.path.join(trees, tree))), env, run_dir, b"")
         return seconds, json.loads(out)
 
     def median(values):

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "config/path_form.h"
+#include "platform/native_system.h"
 #include "platform/platform.h"
 
 namespace baseline {
@@ -232,7 +233,15 @@ private:
                 warning(&value, "\"allowed_first_level_subdirectories\" is " + typeName(value) +
                                     ", not an array; the defaults are used");
             }
-            for (const char16_t* path : kDefaultFirstLevelParents) entries.push_back({nullptr, path});
+            for (const char16_t* path : kDefaultFirstLevelParents) {
+                // The defaults mean both Program Files directories. A 32-bit
+                // program on 64-bit Windows gets the x86 one as %PROGRAMFILES%,
+                // so the native one is asked for by its own name there.
+                const bool programFiles = std::u16string_view(path) == u"%PROGRAMFILES%";
+                entries.push_back({nullptr, programFiles && environment_.nativeSystemIs64Bit()
+                                                ? u"%PROGRAMW6432%"
+                                                : path});
+            }
         }
         for (const auto& entry : entries) {
             std::u16string expanded;
@@ -335,6 +344,8 @@ std::u16string PlatformConfigEnvironment::toUtf16(const std::string& utf8) {
 bool PlatformConfigEnvironment::expand(const std::u16string& path, std::u16string& expanded) {
     return expandPath(platform_, path, expanded);
 }
+
+bool PlatformConfigEnvironment::nativeSystemIs64Bit() { return is64BitSystem(platform_); }
 
 bool PlatformConfigEnvironment::isAccessibleDirectory(const std::u16string& path) {
     const std::uint32_t attributes = platform_.getFileAttributes(path);

@@ -27,6 +27,9 @@ public:
     virtual bool expand(const std::u16string& path, std::u16string& expanded) = 0;
     // An existing directory that the C runtime's existence test passes.
     virtual bool isAccessibleDirectory(const std::u16string& path) = 0;
+    // Whether Windows itself is 64-bit; where there is no Windows to ask,
+    // the answer is no.
+    virtual bool nativeSystemIs64Bit() { return false; }
 };
 
 // The environment of a real run: the platform's expansion, attributes and
@@ -37,6 +40,7 @@ public:
     std::u16string toUtf16(const std::string& utf8) override;
     bool expand(const std::u16string& path, std::u16string& expanded) override;
     bool isAccessibleDirectory(const std::u16string& path) override;
+    bool nativeSystemIs64Bit() override;
 
 private:
     Platform& platform_;

@@ -9,7 +9,7 @@
 #include "discovery/walk_entry.h"
 #include "document/allowlist_writer.h"
 #include "fileidentity/executable_file_record.h"
-#include "hostinfo/os_identity.h"
+#include "platform/native_system.h"
 #include "platform/platform.h"
 
 namespace baseline {
@@ -78,7 +78,7 @@ struct DiscoveryEngine::Walk {
     std::u16string systemDrive;
     std::deque<WalkEntry> queue;
     std::int32_t nextId = 0;
-    bool is64Bit = false;
+    bool underWow64 = false;
 };
 
 bool DiscoveryEngine::walkDirectories() {
@@ -89,7 +89,9 @@ bool DiscoveryEngine::walkDirectories() {
         statusCode = kStatusUnknownDiscoveryMode;
         return false;
     }
-    walk.is64Bit = is64BitSystem(platform_);
+    // Only a 32-bit program on 64-bit Windows is redirected; a native 64-bit
+    // program sees the real system32 and must not ask (the call fails there).
+    walk.underWow64 = runsUnderWow64(platform_);
     for (const auto& root : roots) {
         WalkEntry entry;
         if (!expandPath(platform_, root, entry.path)) return false;
@@ -113,7 +115,7 @@ bool DiscoveryEngine::walkDirectories() {
 
 bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
     RedirectionOff redirection(platform_);
-    if (walk.is64Bit && !redirection.disable()) return false;
+    if (walk.underWow64 && !redirection.disable()) return false;
 
     const bool endsWithSeparator = !directory.path.empty() && directory.path.back() == u'\\';
     const std::u16string pattern = directory.path + (endsWithSeparator ? u"*" : u"\\*");

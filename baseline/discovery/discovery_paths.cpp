@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "config/path_form.h"
-#include "hostinfo/os_identity.h"
+#include "platform/native_system.h"
 #include "platform/platform.h"
 
 namespace baseline {

@@ -89,11 +89,6 @@ bool isServerType(std::uint8_t productType) {
     return productType == kServer || productType == kDomainController;
 }
 
-ProcAddress findProc(Platform& platform, const std::u16string& module, const char* name) {
-    const ModuleHandle handle = platform.getModuleHandle(module);
-    return handle == 0 ? 0 : platform.getProcAddress(handle, name);
-}
-
 // RtlVerifyVersionInfo for major.minor, both required equal.
 bool verifiesAs(Platform& platform, ProcAddress verify, std::uint32_t major, std::uint32_t minor) {
     OsVersionRecord wanted;
@@ -237,15 +232,6 @@ bool getVersionRecord(Platform& platform, OsVersionRecord& record) {
     }
     record = query;
     return true;
-}
-
-bool isArchitecture64Bit(std::uint16_t architecture) {
-    return architecture == 6 || architecture == 7 || architecture == 9 || architecture == 10;
-}
-
-bool is64BitSystem(Platform& platform) {
-    const ProcAddress nativeInfo = findProc(platform, u"Kernel32.dll", "GetNativeSystemInfo");
-    return nativeInfo != 0 && isArchitecture64Bit(platform.callGetNativeSystemInfo(nativeInfo));
 }
 
 OsVersionCode identifyOs(Platform& platform, OsIdentity& identity) {

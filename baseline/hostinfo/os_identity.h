@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/native_system.h"
 #include "platform/platform.h"
 
 namespace baseline {
@@ -42,12 +43,6 @@ constexpr std::size_t kOsNameBufferLength = 260;
 // RtlGetVersion when it answers, else GetVersionExW with the extended and then
 // the plain record size. False when no query succeeded.
 bool getVersionRecord(Platform& platform, OsVersionRecord& record);
-
-// True for the 64-bit native architectures: 6 (Itanium), 7 (Alpha 64),
-// 9 (x64), 10 (32-bit on 64-bit). ARM64 (12) and a missing
-// GetNativeSystemInfo count as 32-bit.
-bool isArchitecture64Bit(std::uint16_t architecture);
-bool is64BitSystem(Platform& platform);
 
 // Runs the decision procedure and fills `identity` with the facts it read and
 // its result; returns the code (0 when not identified).

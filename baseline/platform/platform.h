@@ -120,6 +120,9 @@ public:
                                                   std::uint64_t conditionMask) = 0;
     // Returns wProcessorArchitecture of the native system information.
     virtual std::uint16_t callGetNativeSystemInfo(ProcAddress proc) = 0;
+    // Whether this program was built as a native 64-bit program; a 32-bit
+    // one runs under WOW64 on 64-bit Windows.
+    virtual bool is64BitProcess() = 0;
 
     // --- version facts ---
     virtual bool getVersionEx(OsVersionRecord& record) = 0;

@@ -44,6 +44,17 @@ LINES = {
 }
 
 failures = []
+WINE_FOR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine", "wine-for")
+
+
+def wine(prefix, program=None):
+    """The Wine loader for `program` in `prefix`, or for the prefix's own programs."""
+    return subprocess.run([WINE_FOR, prefix] + ([program] if program else []), stdout=subprocess.PIPE,
+                          check=True).stdout.decode().strip()
+
+
+def is_64bit_system(prefix):
+    return os.path.isdir(os.path.join(prefix, "drive_c", "windows", "syswow64"))
 
 
 def check(condition, what):
@@ -60,21 +71,29 @@ class Runner:
         self.fixtures = os.path.abspath(fixtures) if fixtures else None
         self.workdir = tempfile.mkdtemp(prefix="baseline-e2e-")
 
+    def prefix(self, kind):
+        return os.path.join(self.prefixes, kind)
+
     def env(self, kind):
         env = dict(os.environ)
-        env.update(WINEPREFIX=os.path.join(self.prefixes, kind), WINEDEBUG="-all",
+        env.update(WINEPREFIX=self.prefix(kind), WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
         return env
 
-    def command(self):
+    def command(self, kind):
         # The program runs from its own folder, as an administrator would start it.
         local = os.path.join(self.workdir, "baseline.exe")
         if not os.path.exists(local):
             shutil.copy(self.exe, local)
-        return ["wine", local]
+        return [wine(self.prefix(kind), local), local]
+
+    def system(self, kind, *args):
+        """Runs one of the prefix's own programs (cmd, reg) and waits for it."""
+        subprocess.run([wine(self.prefix(kind))] + list(args), env=self.env(kind),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
     def run(self, kind, stdin_bytes, timeout=120):
-        done = subprocess.run(self.command(), input=stdin_bytes, stdout=subprocess.PIPE,
+        done = subprocess.run(self.command(kind), input=stdin_bytes, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, cwd=self.workdir, env=self.env(kind),
                               timeout=timeout)
         return done.returncode, done.stdout
@@ -84,7 +103,8 @@ class Runner:
         with open(os.path.join(self.workdir, "config.json"), "wb") as f:
             f.write(json)
         args = ["encode", "config.json", "-o", "baselineconf.dat", "--force"] + (["--no-check"] if no_check else [])
-        done = subprocess.run(["wine", self.tool] + args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        done = subprocess.run([wine(self.prefix(kind), self.tool), self.tool] + args,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               cwd=self.workdir, env=self.env(kind), timeout=120)
         check(done.returncode == 0, "baselineconf encode %r: %d %r" % (json, done.returncode, done.stderr))
 
@@ -93,7 +113,7 @@ class Runner:
             f.write(data)
 
     def start(self, kind):
-        return subprocess.Popen(self.command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        return subprocess.Popen(self.command(kind), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, cwd=self.workdir, env=self.env(kind))
 
     def close(self):
@@ -306,8 +326,7 @@ def case_worked_example(runner, kind, source_root):
         shutil.copy(os.path.join(runner.fixtures, "signed.exe"), os.path.join(tools, "tool.exe"))
         # The system attribute keeps the configured directory's entry immutable
         # while the application below it stays mutable.
-        subprocess.run(["wine", "cmd", "/c", "attrib", "+s", "C:\\Tools"], env=runner.env(kind),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        runner.system(kind, "cmd", "/c", "attrib", "+s", "C:\\Tools")
         runner.configure(kind, json.dumps({
             "paths_to_discover": ["C:\\Tools"],
             "allowed_directories": [{"allowed_dir": "%SystemDrive%\\Tools", "mutable": True, "strict_pub": True}],
@@ -336,9 +355,9 @@ def case_worked_example(runner, kind, source_root):
 
 
 def case_system_drive(runner, kind):
-    """Mode osdrive over the prefix's C: drive, with applications placed in
-    both Program Files directories and, on a 64-bit system, one only the
-    native system32 holds."""
+    """Mode osdrive over the prefix's C: drive with the default configuration,
+    with applications placed in both Program Files directories and, on a
+    64-bit system, one only the native system32 holds."""
     drive_c = os.path.join(runner.prefixes, kind, "drive_c")
     placed = []
     def place(relative):
@@ -346,16 +365,15 @@ def case_system_drive(runner, kind):
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copy(os.path.join(runner.fixtures, "signed.exe"), target)
         placed.append(target)
-    is64 = kind == "win64"
+    is64 = is_64bit_system(runner.prefix(kind))
     try:
         place("Program Files\\NativeApp\\native.exe")
         if is64:
             place("Program Files (x86)\\WowApp\\wow.exe")
             place("windows\\system32\\baseline-native-marker.exe")
-        # For a 32-bit program %PROGRAMFILES% is the 32-bit directory on a
-        # 64-bit system; the native one is named by %PROGRAMW6432%.
-        runner.configure(kind, json.dumps({"allowed_first_level_subdirectories": [
-            "%SYSTEMDRIVE%", "%PROGRAMW6432%", "%PROGRAMFILES(X86)%"]}).encode() if is64 else b"{}")
+        # The defaults name both Program Files directories, for the 32-bit
+        # program too, to which %PROGRAMFILES% is the x86 one.
+        runner.configure(kind, b"{}")
         rc, out = runner.run(kind, b"Title\nDescription\n")
         document = expect_success(runner, kind, rc, out)
         if document is None:
@@ -436,6 +454,50 @@ def case_long_path(runner, kind):
         check(deep["mtime"] > 0, "its last-write time is read")
 
 
+def case_same_document(runner, kind, exe32):
+    """On one 64-bit system the 32-bit program (under WOW64) and the native
+    64-bit program walk the same tree with the same configuration and write
+    the same document, byte for byte but for the run's times."""
+    drive_c = os.path.join(runner.prefix(kind), "drive_c")
+    placed = []
+    def place(relative, fixture):
+        target = os.path.join(drive_c, *relative.split("\\"))
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy(os.path.join(runner.fixtures, fixture), target)
+        placed.append(target)
+    other = Runner(exe32, runner.tool, runner.prefixes, runner.fixtures)
+    try:
+        place("Program Files\\NativeApp\\native.exe", "signed.exe")
+        place("Program Files\\NativeApp\\bin\\helper.exe", "version_default.exe")
+        place("Program Files (x86)\\WowApp\\wow.exe", "signed.exe")
+        place("windows\\system32\\baseline-compare-marker.exe", "signed.exe")
+        config = json.dumps({"paths_to_discover": ["C:\\Program Files", "C:\\Program Files (x86)",
+                                                   "%WINDIR%\\system32"]}).encode()
+        documents = []
+        for program in (runner, other):
+            program.configure(kind, config)
+            rc, out = program.run(kind, b"Same\nOne tree, one configuration\n", timeout=300)
+            document = expect_success(program, kind, rc, out, b"Same")
+            if document is None:
+                return
+            documents.append(document)
+        run_times = re.compile(rb'^\t"(cdate|starttime|endtime)" : .*$', re.M)
+        native, wow = (run_times.sub(rb'\t"\1" : <run time>', d.data) for d in documents)
+        check(native == wow, "the two documents differ:\n%s" % "\n".join(
+            "64: %r\n32: %r" % pair for pair in zip(native.split(b"\n"), wow.split(b"\n")) if pair[0] != pair[1]))
+        lowered = [d.lower() for d in documents[0].directories()]
+        for directory in ("%SYSTEMDRIVE%\\Program Files\\NativeApp", "%SYSTEMDRIVE%\\Program Files (x86)\\WowApp"):
+            check(directory.lower() in lowered, "directory entry %s in %r" % (directory, documents[0].directories()))
+        check(documents[1].entry("C:\\windows\\system32\\baseline-compare-marker.exe") is not None,
+              "the 32-bit program lists the native system32")
+    finally:
+        other.close()
+        for target in placed:
+            os.remove(target)
+        for directory in ("Program Files\\NativeApp\\bin", "Program Files\\NativeApp", "Program Files (x86)\\WowApp"):
+            shutil.rmtree(os.path.join(drive_c, *directory.split("\\")), ignore_errors=True)
+
+
 class Reader(threading.Thread):
     def __init__(self, stream):
         super().__init__(daemon=True)
@@ -495,7 +557,7 @@ def case_terminal(runner):
     env = runner.env("win7")
     runner.configure("win7", rb'{"paths_to_discover": ["%SYSTEMDRIVE%\\windows\\system32\\drivers"]}')
     command = "cd %s && env WINEPREFIX=%s WINEDEBUG=-all LANG=C.UTF-8 %s; echo EXITCODE=$?; sleep 60" % (
-        runner.workdir, env["WINEPREFIX"], " ".join(runner.command()))
+        runner.workdir, env["WINEPREFIX"], " ".join(runner.command("win7")))
     tmux("new-session", "-d", "-s", session, "-x", "250", "-y", "50", command)
     pane = lambda: tmux("capture-pane", "-p", "-J", "-t", session)
     try:
@@ -543,6 +605,7 @@ def main():
     parser.add_argument("--prefixes", required=True)
     parser.add_argument("--fixtures")
     parser.add_argument("--source")
+    parser.add_argument("--exe32", help="the 32-bit program, for comparing it with --exe")
     parser.add_argument("case")
     args = parser.parse_args()
     runner = Runner(args.exe, args.tool, args.prefixes, args.fixtures)
@@ -558,6 +621,7 @@ def main():
             "system-drive": lambda: case_system_drive(runner, detail),
             "same-minute": lambda: case_same_minute(runner, detail),
             "long-path": lambda: case_long_path(runner, detail),
+            "same-document": lambda: case_same_document(runner, detail, args.exe32),
             "second-instance": lambda: case_second_instance(runner),
             "terminal": lambda: case_terminal(runner),
         }

@@ -38,6 +38,16 @@ BaselineConfig defaults() {
     return config;
 }
 
+// 64-bit Windows as a 32-bit program sees it (%PROGRAMFILES% is the x86
+// directory), or as a native 64-bit program does.
+void scriptWow64Environment(MemoryPlatform& p, bool nativeProgram) {
+    p.nativeArchitecture = 9;
+    p.nativeProgram = nativeProgram;
+    p.environment[u"PROGRAMFILES"] = nativeProgram ? u"C:\\Program Files" : u"C:\\Program Files (x86)";
+    p.environment[u"ProgramFiles(x86)"] = u"C:\\Program Files (x86)";
+    p.environment[u"ProgramW6432"] = u"C:\\Program Files";
+}
+
 void noAllowedDirectories(BaselineConfig& c) {
     c.allowedDirectories.clear();
     c.immutableDirectories.clear();
@@ -255,6 +265,24 @@ TEST(LoadBaselineConfig, AllowedFirstLevelSubdirectories) {
              c.allowedFirstLevelSubdirectories = {u"c:", u"c:\\program files", u"c:\\program files (x86)"};
          },
          [](auto& p) { p.environment[u"ProgramFiles(x86)"] = u"C:\\Program Files (x86)"; }},
+        // Both programs on one 64-bit machine get both Program Files
+        // directories from the defaults, although %PROGRAMFILES% differs.
+        {"a 32-bit program on 64-bit Windows: the default names the native directory", "{}", true,
+         [](auto& c) {
+             c.allowedFirstLevelSubdirectories = {u"c:", u"c:\\program files", u"c:\\program files (x86)"};
+         },
+         [](auto& p) { scriptWow64Environment(p, false); }},
+        {"a native 64-bit program: the same set", "{}", true,
+         [](auto& c) {
+             c.allowedFirstLevelSubdirectories = {u"c:", u"c:\\program files", u"c:\\program files (x86)"};
+         },
+         [](auto& p) { scriptWow64Environment(p, true); }},
+        {"a configured %PROGRAMFILES% is expanded as written",
+         R"({"allowed_first_level_subdirectories": ["%PROGRAMFILES%"]})", true,
+         [](auto& c) { c.allowedFirstLevelSubdirectories = {u"c:\\program files (x86)"}; },
+         [](auto& p) { scriptWow64Environment(p, false); }},
+        {"on 32-bit Windows %PROGRAMW6432% is never asked for", "{}", true, [](auto&) {},
+         [](auto& p) { p.environment[u"ProgramW6432"] = u"C:\\Elsewhere"; }},
     });
 }
 

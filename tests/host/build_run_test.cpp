@@ -435,6 +435,23 @@ TEST_F(BuildRun, RedirectionIsOffAroundEveryListingOnA64BitSystem) {
     EXPECT_FALSE(x86.called("Wow64DisableWow64FsRedirection"));
 }
 
+TEST_F(BuildRun, ANative64BitProgramListsWithoutTouchingRedirection) {
+    // As in a 64-bit process: the disable call fails, and must not be made.
+    testing::scriptWorkstation(platform, 10, 0, 19045, true);
+    platform.nativeProgram = true;
+    platform.wow64DisableFails = true;
+    platform.addDirectory(u"C:\\Base\\A\\B");
+    platform.addFile(u"C:\\Base\\A\\B\\app.exe");
+    config.customDiscoveryPaths = {u"C:\\Base"};
+    ASSERT_TRUE(run());
+    EXPECT_FALSE(platform.called("Wow64DisableWow64FsRedirection"));
+    EXPECT_FALSE(platform.called("Wow64RevertWow64FsRedirection"));
+    EXPECT_EQ(engine->counters.supportedfilecnt, 1u);
+    ASSERT_TRUE(documentIsJson);
+    EXPECT_EQ(parsed["inventory"]["files"].size(), 4u);  // the root, A, B and app.exe
+    EXPECT_EQ(parsed["inventoryinfo"]["platform"].asString(), "64-bit");
+}
+
 TEST_F(BuildRun, AWalkFailureLeavesAClosedFailedDocumentAndTheCountsReached) {
     testing::scriptWorkstation(platform, 10, 0, 19045, true);
     platform.addDirectory(u"C:\\Base\\A");

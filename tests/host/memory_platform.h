@@ -29,6 +29,7 @@ public:
     bool getVersionExExtendedSucceeds = true;  // GetVersionExW with size 284
     bool getVersionExPlainSucceeds = true;     // GetVersionExW with size 276
     std::uint16_t nativeArchitecture = 0;
+    bool nativeProgram = false;  // the program under test is a 64-bit build
     int serverR2Metric = 0;
 
     std::set<std::u16string> existingMutexes;  // names held by other processes
@@ -66,6 +67,7 @@ public:
                                           std::uint32_t typeMask,
                                           std::uint64_t conditionMask) override;
     std::uint16_t callGetNativeSystemInfo(ProcAddress proc) override;
+    bool is64BitProcess() override { return nativeProgram; }
     bool getVersionEx(OsVersionRecord& record) override;
     std::uint64_t verSetConditionMask(std::uint64_t conditionMask, std::uint32_t typeMask,
                                       std::uint8_t condition) override;

@@ -17,6 +17,7 @@
 #include "hostinfo/host_inventory.h"
 #include "worked_example.h"
 #include "platform/win32/win32_platform.h"
+#include "prefix_kind.h"
 
 namespace baseline {
 namespace {
@@ -33,10 +34,6 @@ std::u16string fixture(const char* name) {
     return path;
 }
 
-bool in64BitPrefix() {
-    const char* kind = std::getenv("BASELINE_PREFIX_KIND");
-    return kind != nullptr && std::string(kind) == "win64";
-}
 
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 

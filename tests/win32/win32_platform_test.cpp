@@ -11,17 +11,15 @@
 #include <vector>
 
 #include "platform/long_path.h"
+#include "platform/native_system.h"
 #include "config/config_schema.h"
 #include "config/path_form.h"
 #include "platform/win32/win32_platform.h"
+#include "prefix_kind.h"
 
 namespace baseline {
 namespace {
 
-bool in64BitPrefix() {
-    const char* kind = std::getenv("BASELINE_PREFIX_KIND");
-    return kind != nullptr && std::string(kind) == "win64";
-}
 
 std::u16string uniqueName(const char16_t* stem) {
     return std::u16string(stem) + u"-" + std::u16string(1, char16_t(u'A' + GetCurrentProcessId() % 26)) +
@@ -286,11 +284,13 @@ TEST(Win32Listing, AMissingDirectoryGivesNoSearchAndDriveCIsFixed) {
     EXPECT_EQ(std::find(root.begin(), root.end(), u"."), root.end());  // drive roots list no "."
 }
 
-TEST(Win32Listing, RedirectionCanBeTurnedOffOnlyOnA64BitSystem) {
+TEST(Win32Listing, RedirectionCanBeTurnedOffOnlyUnderWow64) {
     Win32Platform platform;
     std::uintptr_t old = 0;
     const bool disabled = platform.wow64DisableWow64FsRedirection(old);
-    EXPECT_EQ(disabled, in64BitPrefix());
+    EXPECT_EQ(disabled, underWow64());
+    EXPECT_EQ(runsUnderWow64(platform), underWow64());
+    EXPECT_EQ(platform.is64BitProcess(), sizeof(void*) == 8);
     if (disabled) {
         EXPECT_TRUE(platform.wow64RevertWow64FsRedirection(old));
     }

@@ -103,6 +103,8 @@ std::uint16_t Win32Platform::callGetNativeSystemInfo(ProcAddress proc) {
     return info.wProcessorArchitecture;
 }
 
+bool Win32Platform::is64BitProcess() { return sizeof(void*) == 8; }
+
 bool Win32Platform::getVersionEx(OsVersionRecord& record) {
     OSVERSIONINFOEXW info = toNative(record);
     if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return false;

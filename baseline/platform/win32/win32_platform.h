@@ -16,6 +16,7 @@ public:
                                           std::uint32_t typeMask,
                                           std::uint64_t conditionMask) override;
     std::uint16_t callGetNativeSystemInfo(ProcAddress proc) override;
+    bool is64BitProcess() override;
     bool getVersionEx(OsVersionRecord& record) override;
     std::uint64_t verSetConditionMask(std::uint64_t conditionMask, std::uint32_t typeMask,
                                       std::uint8_t condition) override;
