@@ -142,7 +142,7 @@ def case_creator_documents(tool, documents):
         check(rc == code and text in out, "the creator's %s: exit %d and %r, got %d:\n%s%s" % (name, code, text, rc, out, err))
         rc, out, err = tool.run("summary", name)
         check(rc == 0 and "Allowlist " + name in out, "summary of the creator's %s: %d %s%s" % (name, rc, out, err))
-        rc, out, err = tool.run("report", name, "-o", name + ".html")
+        rc, out, err = tool.run("report", name, "-o", name + ".html", "--force")
         check(rc == 0 and b"<script type=\"application/json\" id=\"data\">" in tool.read(name + ".html"),
               "report of the creator's %s: %d %s%s" % (name, rc, out, err))
     rc, out, err = tool.run("diff", "worked.json", "worked.json")

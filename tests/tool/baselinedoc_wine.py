@@ -117,8 +117,6 @@ def main():
     finally:
         shutil.rmtree(work, ignore_errors=True)
     failures = e2e.failures + baselinedoc_cli.failures
-    for f in baselinedoc_cli.failures:
-        print("FAIL: " + f)
     print("%d passed, %d failed" % (len(baselinedoc_cli.passes), len(failures)))
     return 1 if failures else 0
 

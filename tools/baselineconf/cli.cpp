@@ -13,6 +13,7 @@
 #include "config/baseline_file.h"
 #include "encode.h"
 #include "platform/text_mode.h"
+#include "tool_files.h"
 
 namespace baseline::tool {
 
@@ -35,31 +36,8 @@ const char* const kUsage =
 
 namespace {
 
-std::filesystem::path pathOf(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
-    std::error_code code;
-    const auto path = pathOf(name);
-    if (std::filesystem::is_directory(path, code)) {
-        err << "baselineconf: " << name << ": is a directory\n";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "baselineconf: " << name << ": cannot be opened"
-            << (std::filesystem::exists(path, code) ? "" : " (no such file)") << "\n";
-        return false;
-    }
-    std::ostringstream all;
-    all << in.rdbuf();
-    if (in.bad()) {
-        err << "baselineconf: " << name << ": cannot be read\n";
-        return false;
-    }
-    bytes = std::move(all).str();
-    return true;
+    return readWholeFile("baselineconf", name, bytes, err);
 }
 
 bool looksLikeDat(const std::string& name, const std::string& bytes) {
@@ -136,7 +114,7 @@ int encode(const std::string& input, const std::string& output, bool force, bool
         }
     }
     std::error_code code;
-    const auto outputPath = pathOf(output);
+    const auto outputPath = pathOfUtf8(output);
     if (!force && std::filesystem::exists(outputPath, code)) {
         err << "baselineconf: " << output << ": already exists; use --force to replace it\n";
         return 1;

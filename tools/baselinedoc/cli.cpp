@@ -14,6 +14,7 @@
 #include "document.h"
 #include "report.h"
 #include "summary.h"
+#include "tool_files.h"
 
 namespace baseline::doc {
 
@@ -40,37 +41,8 @@ const char* const kUsage =
 
 namespace {
 
-std::filesystem::path pathOf(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
-    std::error_code code;
-    const auto path = pathOf(name);
-    if (std::filesystem::is_directory(path, code)) {
-        err << "baselinedoc: " << name << ": is a directory\n";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "baselinedoc: " << name << ": cannot be opened"
-            << (std::filesystem::exists(path, code) ? "" : " (no such file)") << "\n";
-        return false;
-    }
-    // Read whole in one call: documents run to tens of megabytes.
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0 || !in) {
-        err << "baselinedoc: " << name << ": cannot be read\n";
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    if (!in.read(bytes.data(), size) || in.gcount() != size) {
-        err << "baselinedoc: " << name << ": cannot be read\n";
-        return false;
-    }
-    return true;
+    return tool::readWholeFile("baselinedoc", name, bytes, err);
 }
 
 bool load(const std::string& name, Document& document, std::ostream& err) {
@@ -155,7 +127,7 @@ int report(const std::string& name, const std::string& output, bool force, std::
     Document document;
     if (!load(name, document, err)) return 1;
     std::error_code code;
-    const auto outputPath = pathOf(output);
+    const auto outputPath = tool::pathOfUtf8(output);
     if (!force && std::filesystem::exists(outputPath, code)) {
         err << "baselinedoc: " << output << ": already exists; use --force to replace it\n";
         return 1;

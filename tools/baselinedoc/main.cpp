@@ -9,16 +9,12 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "platform/utf.h"
+#include "tool_files.h"
 
 int wmain(int argc, wchar_t** argv) {
     // Document text goes out byte for byte, without LF becoming CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.push_back(baseline::encodeUtf8(reinterpret_cast<const char16_t*>(argv[i])));
-    }
-    return baseline::doc::runBaselinedoc(arguments, std::cout, std::cerr);
+    return baseline::doc::runBaselinedoc(baseline::tool::utf8Arguments(argc, argv), std::cout, std::cerr);
 }
 #else
 int main(int argc, char** argv) {
