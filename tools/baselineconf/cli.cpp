@@ -147,32 +147,18 @@ int usageError(const std::string& message, std::ostream& err) {
 
 int runBaselineconf(const std::vector<std::string>& arguments, ConfigEnvironment& environment,
                     std::ostream& out, std::ostream& err) {
+    ToolArguments parsed;
+    std::string error;
+    if (!parseToolArguments(arguments, {"--force", "--no-check"}, parsed, error)) return usageError(error, err);
+    if (parsed.help) {
+        out << kUsage;
+        return 0;
+    }
     if (arguments.empty()) return usageError("no command given", err);
-    for (const auto& argument : arguments) {
-        if (argument == "--help" || argument == "-h" || argument == "help") {
-            out << kUsage;
-            return 0;
-        }
-    }
-    const std::string& command = arguments[0];
-    std::vector<std::string> files;
-    std::string output;
-    bool force = false, noCheck = false;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "-o" || argument == "--output") {
-            if (i + 1 == arguments.size()) return usageError(argument + " needs a file name", err);
-            output = arguments[++i];
-        } else if (argument == "--force") {
-            force = true;
-        } else if (argument == "--no-check") {
-            noCheck = true;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            return usageError("unknown option " + argument, err);
-        } else {
-            files.push_back(argument);
-        }
-    }
+    const std::string& command = parsed.command;
+    const std::vector<std::string>& files = parsed.files;
+    const std::string& output = parsed.output;
+    const bool force = parsed.has("--force"), noCheck = parsed.has("--no-check");
     const bool encodeOptions = !output.empty() || force || noCheck;
     if (command == "encode") {
         if (files.size() != 1 || output.empty()) return usageError("encode needs CONFIG.json and -o OUTPUT", err);

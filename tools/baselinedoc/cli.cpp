@@ -149,41 +149,26 @@ int report(const std::string& name, const std::string& output, bool force, std::
     return 0;
 }
 
-int usageError(const std::string& message, std::ostream& err, int code = 2) {
+int usageError(const std::string& message, std::ostream& err) {
     err << "baselinedoc: " << message << "\n\n" << kUsage;
-    return code;
+    return 2;
 }
 
 }  // namespace
 
 int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    tool::ToolArguments parsed;
+    std::string error;
+    if (!tool::parseToolArguments(arguments, {"--force", "--json"}, parsed, error)) return usageError(error, err);
+    if (parsed.help) {
+        out << kUsage;
+        return 0;
+    }
     if (arguments.empty()) return usageError("no command given", err);
-    for (const auto& argument : arguments) {
-        if (argument == "--help" || argument == "-h" || argument == "help") {
-            out << kUsage;
-            return 0;
-        }
-    }
-    const std::string& command = arguments[0];
-    std::vector<std::string> files;
-    std::string output;
-    bool force = false, json = false, outputGiven = false;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "-o" || argument == "--output") {
-            if (i + 1 == arguments.size()) return usageError(argument + " needs a file name", err);
-            output = arguments[++i];
-            outputGiven = true;
-        } else if (argument == "--force") {
-            force = true;
-        } else if (argument == "--json") {
-            json = true;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            return usageError("unknown option " + argument, err);
-        } else {
-            files.push_back(argument);
-        }
-    }
+    const std::string& command = parsed.command;
+    const std::vector<std::string>& files = parsed.files;
+    const std::string& output = parsed.output;
+    const bool force = parsed.has("--force"), json = parsed.has("--json"), outputGiven = parsed.outputGiven;
     if (command == "check" || command == "summary") {
         if (files.size() != 1 || outputGiven || force || json) return usageError(command + " takes one document and no options", err);
         return command == "check" ? check(files[0], out, err) : summary(files[0], out, err);

@@ -52,6 +52,45 @@ bool readWholeFile(const char* program, const std::string& name, std::string& by
     return true;
 }
 
+bool ToolArguments::has(const std::string& name) const {
+    for (const auto& given : switches) {
+        if (given == name) return true;
+    }
+    return false;
+}
+
+bool parseToolArguments(const std::vector<std::string>& arguments, const std::vector<std::string>& knownSwitches,
+                        ToolArguments& parsed, std::string& error) {
+    parsed = ToolArguments();
+    for (const auto& argument : arguments) {
+        if (argument == "--help" || argument == "-h" || argument == "help") parsed.help = true;
+    }
+    if (parsed.help || arguments.empty()) return true;
+    parsed.command = arguments[0];
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "-o" || argument == "--output") {
+            if (i + 1 == arguments.size()) {
+                error = argument + " needs a file name";
+                return false;
+            }
+            parsed.output = arguments[++i];
+            parsed.outputGiven = true;
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            bool known = false;
+            for (const auto& name : knownSwitches) known = known || name == argument;
+            if (!known) {
+                error = "unknown option " + argument;
+                return false;
+            }
+            parsed.switches.push_back(argument);
+        } else {
+            parsed.files.push_back(argument);
+        }
+    }
+    return true;
+}
+
 #ifdef _WIN32
 std::vector<std::string> utf8Arguments(int argc, wchar_t** argv) {
     std::vector<std::string> arguments;
