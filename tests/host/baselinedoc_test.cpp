@@ -119,6 +119,12 @@ TEST(Document, WorkedExampleIntoRecords) {
     EXPECT_EQ(d.summary.dircnt, 3);
 }
 
+TEST(Document, OnlyTheInventorysFilesAreEntries) {
+    Document d;
+    readDocument(replaced(workedExample(), "\"title\" : \"Finance\"", "\"title\" : \"Finance\",\r\n\t\"files\" : [{}]"), d);
+    EXPECT_EQ(d.files.size(), 2u);
+}
+
 TEST(Document, EscapedTextIsDecodedAndKept) {
     Document d;
     readDocument(replaced(workedExample(), "\"fname\" : \"tool.exe\"", "\"fname\" : \"t\\\"o\\u001Fol\\u00E9.exe\""), d);
@@ -153,6 +159,8 @@ TEST(Document, FindingsNameTheirPlace) {
         {"dircnt below entries", "\"dircnt\" : 3,", "\"dircnt\" : 0,", "line 94: inventory.discoverysummary.dircnt", "0 should be at least the 1 directory entries"},
         {"allowedpubcnt above list", "\"allowedpubcnt\" : 6,", "\"allowedpubcnt\" : 7,", "line", "at most the 6 publishers"},
         {"alloweddircnt below list", "\"alloweddircnt\" : 1,", "\"alloweddircnt\" : 0,", "line", "at least the 1 allowed directories"},
+        {"files elsewhere are no entries", "\"title\" : \"Finance\"", "\"title\" : \"Finance\",\r\n\t\"files\" : [{\"id\" : 0}]",
+         "line 15: inventoryinfo", "unknown key \"files\""},
         {"escaped key is unknown", "\"attr\" : 32,", "\"\\u0061ttr\" : 32,", "line 29: inventory.files[1]", "unknown key \"attr\""},
     };
     for (const auto& c : cases) {

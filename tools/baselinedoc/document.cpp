@@ -342,6 +342,15 @@ public:
         auto& reader = *static_cast<Reader*>(context);
         const JsonNode& arrayNode = tree.node(array);
         if (array == 0 || tree.key(arrayNode) != "files" || arrayNode.keyEscaped) return false;
+        // Only the "files" of "inventory" in the root: the member being read
+        // is always the last one of its object so far.
+        auto lastChild = [&](std::int32_t parent) {
+            std::int32_t last = -1;
+            for (std::int32_t child = tree.node(parent).firstChild; child >= 0; child = tree.node(child).nextSibling) last = child;
+            return last;
+        };
+        const std::int32_t inventory = lastChild(0);
+        if (inventory < 0 || tree.key(tree.node(inventory)) != "inventory" || lastChild(inventory) != array) return false;
         reader.readFileEntry(tree.node(element), reader.fileIndex_++);
         return true;
     }
