@@ -96,48 +96,48 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
   function allowed(v) { return v === -1 ? "(not listed)" : v ? "allowed" : "not allowed"; }
   function when(t) { return new Date(t * 1000).toISOString().replace("T", " ").replace(".000Z", " UTC"); }
 
-  function table(spec) {
+  function table(options) {
     var section = el("section");
-    section.id = spec.id;
-    section.appendChild(el("h2", "", spec.title + " (" + spec.rows.length + ")"));
+    section.id = options.id;
+    section.appendChild(el("h2", "", options.title + " (" + options.rows.length + ")"));
     var bar = el("div", "toolbar");
     var search = el("input");
     search.type = "search";
-    search.id = spec.id + "-search";
-    search.placeholder = "Search " + spec.title.toLowerCase();
+    search.id = options.id + "-search";
+    search.placeholder = "Search " + options.title.toLowerCase();
     bar.appendChild(search);
     var select = null;
-    if (spec.filters) {
+    if (options.filters) {
       select = el("select");
-      select.id = spec.id + "-filter";
-      spec.filters.forEach(function (f, i) { var o = el("option", "", f.label); o.value = String(i); select.appendChild(o); });
+      select.id = options.id + "-filter";
+      options.filters.forEach(function (f, i) { var o = el("option", "", f.label); o.value = String(i); select.appendChild(o); });
       bar.appendChild(select);
     }
     var count = el("span", "count");
-    count.id = spec.id + "-count";
+    count.id = options.id + "-count";
     bar.appendChild(count);
     section.appendChild(bar);
     var grid = el("div", "grid");
-    var template = spec.columns.map(function (c) { return c.width; }).join(" ");
+    var template = options.columns.map(function (c) { return c.width; }).join(" ");
     var head = el("div", "head");
     head.style.gridTemplateColumns = template;
     var sortColumn = -1, ascending = true;
-    spec.columns.forEach(function (c, i) {
+    options.columns.forEach(function (c, i) {
       var cell = el("span", "", c.title);
       cell.title = "Sort by " + c.title;
       cell.addEventListener("click", function () {
         ascending = sortColumn === i ? !ascending : true;
         sortColumn = i;
         head.querySelectorAll("span").forEach(function (x, j) {
-          x.textContent = spec.columns[j].title + (j === i ? (ascending ? " \u25B2" : " \u25BC") : "");
+          x.textContent = options.columns[j].title + (j === i ? (ascending ? " \u25B2" : " \u25BC") : "");
         });
         refilter();
       });
       head.appendChild(cell);
     });
     grid.appendChild(head);
-    var viewport = el("div", spec.tall ? "viewport tall" : "viewport");
-    viewport.id = spec.id + "-rows";
+    var viewport = el("div", options.tall ? "viewport tall" : "viewport");
+    viewport.id = options.id + "-rows";
     var spacer = el("div");
     var rowsBox = el("div", "rows");
     viewport.appendChild(spacer);
@@ -148,32 +148,32 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
 
     var texts = null;
     function searchText(i) {
-      if (texts === null) texts = new Array(spec.rows.length);
+      if (texts === null) texts = new Array(options.rows.length);
       var t = texts[i];
       if (t === undefined) {
-        var r = spec.rows[i];
-        t = texts[i] = spec.columns.map(function (c) { return c.text(r); }).join("\u0001").toLowerCase();
+        var r = options.rows[i];
+        t = texts[i] = options.columns.map(function (c) { return c.text(r); }).join("\u0001").toLowerCase();
       }
       return t;
     }
     var view = [];
     function refilter() {
       var q = search.value.toLowerCase();
-      var f = select ? spec.filters[Number(select.value)].test : null;
+      var f = select ? options.filters[Number(select.value)].test : null;
       view = [];
-      for (var i = 0; i < spec.rows.length; ++i) {
-        if (f && !f(spec.rows[i])) continue;
+      for (var i = 0; i < options.rows.length; ++i) {
+        if (f && !f(options.rows[i])) continue;
         if (q && searchText(i).indexOf(q) < 0) continue;
         view.push(i);
       }
       if (sortColumn >= 0) {
-        var key = spec.columns[sortColumn].key;
-        var keys = new Array(spec.rows.length);
-        view.forEach(function (i) { keys[i] = key(spec.rows[i]); });
+        var key = options.columns[sortColumn].key;
+        var keys = new Array(options.rows.length);
+        view.forEach(function (i) { keys[i] = key(options.rows[i]); });
         var sign = ascending ? 1 : -1;
         view.sort(function (a, b) { var x = keys[a], y = keys[b]; return (x < y ? -1 : x > y ? 1 : a - b) * sign; });
       }
-      count.textContent = view.length === spec.rows.length ? view.length + " rows" : view.length + " of " + spec.rows.length + " rows";
+      count.textContent = view.length === options.rows.length ? view.length + " rows" : view.length + " of " + options.rows.length + " rows";
       spacer.style.height = view.length * ROW + "px";
       draw(true);
     }
@@ -186,7 +186,7 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
       while (pool.length < last - first) {
         var row = el("div", "row");
         row.style.gridTemplateColumns = template;
-        spec.columns.forEach(function () { row.appendChild(el("span")); });
+        options.columns.forEach(function () { row.appendChild(el("span")); });
         rowsBox.appendChild(row);
         pool.push(row);
       }
@@ -194,14 +194,14 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
         var rowEl = pool[k];
         if (first + k >= last) { rowEl.style.display = "none"; continue; }
         rowEl.style.display = "";
-        var r = spec.rows[view[first + k]];
+        var r = options.rows[view[first + k]];
         var cells = rowEl.children;
-        for (var c = 0; c < spec.columns.length; ++c) {
-          var t = spec.columns[c].text(r);
+        for (var c = 0; c < options.columns.length; ++c) {
+          var t = options.columns[c].text(r);
           cells[c].textContent = t;
           cells[c].title = t;
         }
-        rowEl.className = spec.mutable && spec.mutable(r) ? "row mut" : "row";
+        rowEl.className = options.mutable && options.mutable(r) ? "row mut" : "row";
       }
     }
     viewport.addEventListener("scroll", function () { draw(false); });
