@@ -9,9 +9,10 @@
 #include <memory>
 #include <string_view>
 
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "platform/native_system.h"
 #include "platform/platform.h"
+#include "platform/utf.h"
 
 namespace baseline {
 namespace {
@@ -90,12 +91,36 @@ private:
     void warning(const Json::Value* at, const std::string& message) {
         if (report_) report_->warning(at, message);
     }
-    // A fact of this machine rather than of the file.
+    // A fact of this machine rather than of the file. Only where Windows
+    // paths cannot be looked at is it left open.
     void machineProblem(const Json::Value* at, const std::string& message) {
-        if (report_) {
-            report_->warning(at, message + " on this machine; the creator cannot load it where that holds");
+        if (report_ && !environment_.seesWindowsPaths()) {
+            report_->warning(at, message + " here; Windows paths cannot be looked at on this system, and the "
+                                           "creator refuses the file on a machine where that holds");
         } else {
-            failed_ = true;
+            error(at, message);
+        }
+    }
+
+    // A tab, line feed or other control character in a path is almost surely
+    // a backslash that JSON read as an escape: "C:\temp" holds a tab.
+    void warnControlCharacters(const Json::Value& value, const std::string& what) {
+        if (!report_ || !value.isString()) return;
+        const std::string path = value.asString();
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(path[i]);
+            if (byte >= 0x20 && byte != 0x7F) continue;
+            std::string named = "control character " + std::to_string(byte);
+            if (byte == 0) named = "zero byte";
+            else if (byte == 8) named = "backspace";
+            else if (byte == 9) named = "tab";
+            else if (byte == 10) named = "line feed";
+            else if (byte == 12) named = "form feed";
+            else if (byte == 13) named = "carriage return";
+            warning(&value, what + " holds a " + named + " at byte " + std::to_string(i + 1) +
+                                "; a backslash in JSON starts an escape (\\t is a tab, \\n a line feed): "
+                                "write \\\\ for each backslash of a path");
+            return;
         }
     }
 
@@ -152,9 +177,10 @@ private:
         return result;
     }
 
-    bool expand(const Json::Value* at, const std::u16string& path, std::u16string& expanded) {
+    bool expand(const Json::Value* at, const std::string& what, const std::u16string& path,
+                std::u16string& expanded) {
         if (environment_.expand(path, expanded)) return true;
-        machineProblem(at, "its environment variables cannot be expanded");
+        machineProblem(at, what + " " + quoted(encodeUtf8(path)) + ": its environment variables cannot be expanded");
         return false;
     }
 
@@ -167,8 +193,11 @@ private:
             config_.discoveryMode = "osdrive";
         } else if (value.isString()) {
             config_.discoveryMode = value.asString();
-            if (std::find(std::begin(kModeNames), std::end(kModeNames), config_.discoveryMode) ==
-                std::end(kModeNames)) {
+            if (config_.discoveryMode == "custom") {
+                warning(&value, "\"paths_to_discover\" \"custom\" given as a string names no directory, so the "
+                                "run walks nothing; give the directories as an array of strings");
+            } else if (std::find(std::begin(kModeNames), std::end(kModeNames), config_.discoveryMode) ==
+                       std::end(kModeNames)) {
                 warning(&value, "\"paths_to_discover\" " + quoted(config_.discoveryMode) +
                                     " is none of \"osdrive\", \"all\" and \"custom\"; the configuration loads, "
                                     "but the run will discover nothing and fail");
@@ -177,8 +206,10 @@ private:
             config_.discoveryMode = "custom";
             for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
                 const Json::Value& entry = value[i];
+                warnControlCharacters(entry, element("paths_to_discover", i));
                 std::u16string path, expanded;
-                if (!text(entry, element("paths_to_discover", i), path) || !expand(&entry, path, expanded)) continue;
+                const std::string what = element("paths_to_discover", i);
+                if (!text(entry, what, path) || !expand(&entry, what, path, expanded)) continue;
                 if (!environment_.isAccessibleDirectory(expanded)) {
                     config_.customDiscoveryPaths.clear();
                     if (expanded.empty()) {
@@ -206,9 +237,10 @@ private:
             return;
         }
         for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+            warnControlCharacters(value[i], element("paths_excluded_from_discovery", i));
             std::u16string path, expanded;
             if (!text(value[i], element("paths_excluded_from_discovery", i), path) ||
-                !expand(&value[i], path, expanded)) {
+                !expand(&value[i], element("paths_excluded_from_discovery", i), path, expanded)) {
                 continue;
             }
             config_.excludedPaths.insert(normalizePath(expanded));
@@ -223,6 +255,7 @@ private:
         std::vector<Entry> entries;
         if (value.isArray() && !value.empty()) {
             for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+                warnControlCharacters(value[i], element("allowed_first_level_subdirectories", i));
                 std::u16string path;
                 if (text(value[i], element("allowed_first_level_subdirectories", i), path)) {
                     entries.push_back({&value[i], path});
@@ -248,7 +281,10 @@ private:
             if (!environment_.expand(entry.path, expanded)) {
                 // Undefined on 32-bit Windows; its absence must not stop a run.
                 if (lowerAscii(entry.path) == u"%programfiles(x86)%") continue;
-                machineProblem(entry.at, "a first-level parent's environment variables cannot be expanded");
+                machineProblem(entry.at, std::string(entry.at ? "an \"allowed_first_level_subdirectories\" entry"
+                                                              : "the default first-level parent") +
+                                             " " + quoted(encodeUtf8(entry.path)) +
+                                             ": its environment variables cannot be expanded");
                 continue;
             }
             config_.allowedFirstLevelSubdirectories.insert(normalizePath(expanded));
@@ -280,7 +316,7 @@ private:
                 // Expanded like a configured entry, so that the build run's
                 // lookup with expanded paths can find it.
                 std::u16string expanded;
-                if (expand(nullptr, directory, expanded)) {
+                if (expand(nullptr, "the default allowed directory", directory, expanded)) {
                     config_.nonStrictPublisherDirectories.push_back(normalizePath(expanded));
                 }
             }
@@ -300,9 +336,13 @@ private:
             }
             warnUnknownMembers(entry, std::begin(kEntryMembers), std::end(kEntryMembers),
                                what + ": unknown member ");
-            if (report_ && !entry.isMember("allowed_dir")) {
-                warning(&entry, what + " has no \"allowed_dir\"; it allows the empty path");
+            const Json::Value& allowedDir = entry["allowed_dir"];
+            if (!entry.isMember("allowed_dir") || allowedDir.isNull()) {
+                warning(&entry, what + " has no \"allowed_dir\"; an entry without a path has no effect");
+            } else if (allowedDir.isString() && allowedDir.asString().empty()) {
+                warning(&allowedDir, what + " \"allowed_dir\" is empty; an entry without a path has no effect");
             }
+            warnControlCharacters(allowedDir, what + " \"allowed_dir\"");
             std::u16string directory;
             bool isMutable = false, strictPublisher = false;
             const bool ok = text(entry["allowed_dir"], what + " \"allowed_dir\"", directory) &&
@@ -313,7 +353,7 @@ private:
             if (!isMutable) config_.immutableDirectories.push_back(directory);
             if (!strictPublisher) {
                 std::u16string expanded;
-                if (expand(&entry["allowed_dir"], directory, expanded)) {
+                if (expand(&entry["allowed_dir"], what + " \"allowed_dir\"", directory, expanded)) {
                     config_.nonStrictPublisherDirectories.push_back(normalizePath(expanded));
                 }
             }

@@ -27,6 +27,10 @@ public:
     virtual bool expand(const std::u16string& path, std::u16string& expanded) = 0;
     // An existing directory that the C runtime's existence test passes.
     virtual bool isAccessibleDirectory(const std::u16string& path) = 0;
+    // The answers above are those of a Windows machine the creator may run
+    // on, so a failing expansion or a missing path fails the load there; a
+    // host that cannot look at Windows paths answers false.
+    virtual bool seesWindowsPaths() const { return true; }
     // Whether Windows itself is 64-bit; where there is no Windows to ask,
     // the answer is no.
     virtual bool nativeSystemIs64Bit() { return false; }
@@ -58,10 +62,10 @@ public:
 };
 
 // Applies the keys in their fixed order. Returns true when the creator would
-// have loaded the configuration. Without a report, a fact of this machine
-// (an expansion that fails, a custom path that is not an accessible
-// directory) fails the walk as in a real run; with a report it is a warning,
-// since the tool may not run where the creator will.
+// have loaded the configuration. A fact of this machine (an expansion that
+// fails, a custom path that is not an accessible directory) fails the walk as
+// in a real run, unless the environment cannot see Windows paths and a report
+// listens: then it is a warning that says the path could not be looked at.
 bool applyBaselineJson(const Json::Value& root, ConfigEnvironment& environment, BaselineConfig& config,
                        SchemaReport* report);
 

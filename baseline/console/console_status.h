@@ -16,6 +16,7 @@ constexpr ConsoleStatus kOsNotSupported = 14008;
 constexpr ConsoleStatus kPrivilegeFailed = 14009;
 constexpr ConsoleStatus kInputsMissing = 14010;
 constexpr ConsoleStatus kBuildFailed = 14011;
+constexpr ConsoleStatus kInternalFailure = 14012;  // printed with the default text
 constexpr ConsoleStatus kConfigNotRead = 14013;
 constexpr ConsoleStatus kTitleTooLong = 14015;
 constexpr ConsoleStatus kDescriptionTooLong = 14016;

@@ -12,6 +12,7 @@ namespace baseline {
 namespace {
 
 constexpr std::u16string_view kTrimSet = u" \t";
+constexpr char16_t kCtrlZ = 0x1A;
 
 // U+0021-002F, U+003A-0040, U+005B-005E, U+0060, U+007B-007E: ASCII punctuation
 // without the underscore, which titles may use as a word separator.
@@ -34,7 +35,12 @@ const std::u16string& bannerText() {
 std::u16string readOperatorLine(Platform& platform) {
     InputLine line;
     if (!platform.readInputLine(line)) return {};
-    if (line.fromConsole) return line.text;
+    if (line.fromConsole) {
+        // Ctrl-Z at the start of a console line is end of input, as the C
+        // runtime reads it.
+        if (!line.text.empty() && line.text.front() == kCtrlZ) return {};
+        return line.text;
+    }
     std::u16string decoded;
     if (decodeUtf8(line.bytes, decoded)) return decoded;
     return platform.multiByteToWideChar(platform.fallbackInputCodePage(), line.bytes);
@@ -61,8 +67,12 @@ void trim(std::u16string& text) {
 }
 
 std::size_t findSpecialCharacter(const std::u16string& text) {
-    const auto position = text.find_first_of(kSpecialCharacters);
-    return position == std::u16string::npos ? kNoSpecialCharacter : position;
+    // Control characters count too: a NUL would cut the document's name
+    // short, and none of them belongs in a file name.
+    const auto position = std::find_if(text.begin(), text.end(), [](char16_t unit) {
+        return unit < 0x20 || unit == 0x7F || kSpecialCharacters.find(unit) != std::u16string_view::npos;
+    });
+    return position == text.end() ? kNoSpecialCharacter : static_cast<std::size_t>(position - text.begin());
 }
 
 ConsoleStatus acceptTitleAndDescription(Platform& platform, std::u16string& title,

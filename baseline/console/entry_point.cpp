@@ -13,6 +13,26 @@ namespace {
 // TOKEN_PRIVILEGES with one LUID_AND_ATTRIBUTES entry.
 constexpr std::uint32_t kOnePrivilegeBufferLength = 16;
 
+// A handle of the platform's, closed on every way out of its scope.
+class OwnedHandle {
+public:
+    OwnedHandle(Platform& platform, SystemHandle handle) : platform_(platform), handle_(handle) {}
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() { close(); }
+
+    SystemHandle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != 0; }
+    void close() {
+        if (handle_ != 0) platform_.closeHandle(handle_);
+        handle_ = 0;
+    }
+
+private:
+    Platform& platform_;
+    SystemHandle handle_;
+};
+
 void hardenDllSearchPath(Platform& platform) {
     const ModuleHandle kernel32 = platform.getModuleHandle(u"kernel32.dll");
     if (kernel32 == 0) return;
@@ -26,28 +46,30 @@ int gate(Platform& platform) {
         printStatus(platform, status::kOsNotSupported);
         return 1;
     }
-    const SystemHandle running = platform.openMutex(kMutexAllAccess, false, kInstanceMutexName);
-    if (running != 0) {
-        platform.closeHandle(running);
+    OwnedHandle running(platform, platform.openMutex(kMutexAllAccess, false, kInstanceMutexName));
+    if (running) {
+        running.close();
         printStatus(platform, status::kInstanceRunning);
         return 1;
     }
-    const SystemHandle mutex = platform.createMutex(true, kInstanceMutexName);
+    // Closed on every way out, an exception included, and before the final
+    // key wait, so that a new instance may start while this one waits.
+    OwnedHandle mutex(platform, platform.createMutex(true, kInstanceMutexName));
     // Two instances started together can both miss each other's mutex in the
     // open above; the one whose create finds the name taken must give way. A
     // failed create (null handle) does not stop the run.
-    if (mutex != 0 && platform.getLastError() == kErrorAlreadyExists) {
-        platform.closeHandle(mutex);
+    if (mutex && platform.getLastError() == kErrorAlreadyExists) {
+        mutex.close();
         printStatus(platform, status::kInstanceRunning);
         return 1;
     }
     if (!enableBackupPrivilege(platform)) {
-        if (mutex != 0) platform.closeHandle(mutex);
+        mutex.close();
         printStatus(platform, status::kPrivilegeFailed);
         return 1;
     }
     const bool succeeded = runDriver(platform);
-    if (mutex != 0) platform.closeHandle(mutex);
+    mutex.close();
     if (!succeeded) return 1;
     printStatus(platform, status::kPressAnyKey);
     return 0;
@@ -56,19 +78,28 @@ int gate(Platform& platform) {
 }  // namespace
 
 bool enableBackupPrivilege(Platform& platform) {
-    const SystemHandle token = platform.openProcessToken(kTokenAdjustPrivileges | kTokenQuery);
-    if (token == 0) return false;
+    OwnedHandle token(platform, platform.openProcessToken(kTokenAdjustPrivileges | kTokenQuery));
+    if (!token) return false;
     Luid backup;
     platform.lookupPrivilegeValue(u"SeBackupPrivilege", backup);  // result deliberately unchecked
-    const bool adjusted = platform.adjustTokenPrivileges(token, false, backup, kSePrivilegeEnabled,
-                                                         kOnePrivilegeBufferLength);
-    platform.closeHandle(token);
-    return adjusted;
+    return platform.adjustTokenPrivileges(token.get(), false, backup, kSePrivilegeEnabled,
+                                          kOnePrivilegeBufferLength);
 }
 
 int runEntryPoint(Platform& platform) {
     hardenDllSearchPath(platform);
-    const int exitValue = gate(platform);
+    int exitValue = 1;
+    try {
+        exitValue = gate(platform);
+    } catch (...) {
+        // Out of memory in the dialogue, in the engine's copy of the
+        // configuration or in the summary: one line, the mutex already closed
+        // on the way out, and still the key wait and a defined exit value.
+        try {
+            printStatus(platform, status::kInternalFailure);
+        } catch (...) {
+        }
+    }
     platform.waitForKeyPress();
     return exitValue;
 }

@@ -8,8 +8,9 @@
 #include "config/baseline_config.h"
 #include "console/console_status.h"
 #include "console/dialogue.h"
+#include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
-#include "discovery/discovery_records.h"
+#include "document/document_records.h"
 #include "platform/utf.h"
 #include "platform/platform.h"
 

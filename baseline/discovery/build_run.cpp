@@ -5,11 +5,12 @@
 
 #include <exception>
 
-#include "discovery/build_status.h"
+#include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
 #include "discovery/discovery_paths.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "document/allowlist_writer.h"
+#include "document/document_status.h"
 #include "hostinfo/host_inventory.h"
 #include "platform/platform.h"
 
@@ -42,14 +43,23 @@ bool DiscoveryEngine::runBuild() {
     writer_ = nullptr;
 
     if (!succeeded) counters.status = false;
-    // The finishing step runs on every path once the document is open; its
-    // outcome does not change the run's result.
+    // The finishing step runs on every path once the document is open. After
+    // a successful walk it decides the result: a document cut off before its
+    // summary or its last brace (a full disk shows exactly there) is no
+    // allowlist, and must not be reported as one.
+    bool finished = false;
     try {
         if (!succeeded) recordEndTime();
-        writer.writeMisc(config.globalAllowAppIfPublisherAllowed);
-        writer.writeDiscoverySummary(counters);
-        writer.close();
+        const bool misc = writer.writeMisc(config.globalAllowAppIfPublisherAllowed);
+        const bool summary = writer.writeDiscoverySummary(counters);
+        const bool closed = writer.close();
+        finished = misc && summary && closed;
     } catch (...) {
+    }
+    if (succeeded && !finished) {
+        // A failed close leaves the writer's status alone.
+        statusCode = writer.status != 0 ? writer.status : kStatusWriteFailed;
+        return false;
     }
     if (succeeded) statusCode = 0;
     return succeeded;
@@ -87,31 +97,26 @@ bool DiscoveryEngine::buildDocument(AllowlistWriter& writer) {
 
 bool DiscoveryEngine::listConfiguredDirectories() {
     for (const auto& configured : config.allowedDirectories) {
-        AllowedDirectoryEntry entry;
-        entry.isMutable = config.defaultMutable;
-        entry.strictPublisher = true;
+        bool isMutable = config.defaultMutable;
+        bool strictPublisher = true;
         std::u16string expanded;
         if (!expandPath(platform_, configured, expanded)) return false;
         const std::u16string normal = normalizePath(expanded);
         // A directory that cannot be queried has every attribute bit set, and so
         // counts as a system directory: immutable.
         if (platform_.getFileAttributes(expanded) & kFileAttributeSystem) {
-            entry.isMutable = false;
+            isMutable = false;
         } else {
             if (!paths_.buildImmutableSet.ensureBuilt(platform_, config.immutableDirectories)) return false;
-            if (paths_.buildImmutableSet.contains(normal)) entry.isMutable = false;
+            if (paths_.buildImmutableSet.contains(normal)) isMutable = false;
         }
         for (const auto& nonStrict : config.nonStrictPublisherDirectories) {
             if (nonStrict == normal) {
-                entry.strictPublisher = false;
+                strictPublisher = false;
                 break;
             }
         }
-        entry.type = 1;
-        entry.allowState = 1;
-        entry.isDefault = true;
-        entry.dirPath = configured;
-        allowedDirectories.push_back(std::move(entry));
+        allowedDirectories.push_back(allowedDirectory(configured, isMutable, strictPublisher));
     }
     return true;
 }

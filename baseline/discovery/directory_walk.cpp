@@ -5,7 +5,7 @@
 
 #include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "discovery/walk_entry.h"
 #include "document/allowlist_writer.h"
 #include "fileidentity/executable_file_record.h"
@@ -42,13 +42,17 @@ private:
 // Closes a directory search on every path.
 class Search {
 public:
-    Search(Platform& platform, SearchHandle handle) : platform_(platform), handle_(handle) {}
+    explicit Search(Platform& platform) : platform_(platform) {}
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
     ~Search() { close(); }
 
     explicit operator bool() const { return handle_ != 0; }
     SearchHandle get() const { return handle_; }
+    void reset(SearchHandle handle) {
+        close();
+        handle_ = handle;
+    }
     void close() {
         if (handle_ != 0) platform_.findClose(handle_);
         handle_ = 0;
@@ -56,7 +60,7 @@ public:
 
 private:
     Platform& platform_;
-    SearchHandle handle_;
+    SearchHandle handle_ = 0;
 };
 
 bool isDotName(const std::u16string& name) { return name.empty() || name == u"." || name == u".."; }
@@ -114,13 +118,16 @@ bool DiscoveryEngine::walkDirectories() {
 }
 
 bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
+    // Declared in this order so that, whichever way the listing ends,
+    // redirection is restored first and the search closed after it.
+    Search search(platform_);
     RedirectionOff redirection(platform_);
     if (walk.underWow64 && !redirection.disable()) return false;
 
     const bool endsWithSeparator = !directory.path.empty() && directory.path.back() == u'\\';
     const std::u16string pattern = directory.path + (endsWithSeparator ? u"*" : u"\\*");
     FindData found;
-    Search search(platform_, platform_.findFirstFile(pattern, found));
+    search.reset(platform_.findFirstFile(pattern, found));
     if (!search) return true;  // cannot be listed: skipped, and not an error
 
     do {
@@ -182,14 +189,8 @@ bool DiscoveryEngine::isImmutable(const WalkEntry& parent, const WalkEntry& chil
 std::int32_t DiscoveryEngine::classifyAllowed(const WalkEntry& parent, const WalkEntry& child) {
     if (paths_.isProgramFilesDirectory(child.path)) return 0;
     if (paths_.isFirstLevelParent(parent.path)) {
-        AllowedDirectoryEntry entry;
-        entry.type = 1;
-        entry.allowState = 1;
-        entry.isDefault = true;
-        entry.isMutable = child.isMutable;
-        entry.strictPublisher = true;
-        entry.dirPath = child.onSystemDrive ? u"%SYSTEMDRIVE%" + child.path.substr(2) : child.path;
-        allowedDirectories.push_back(std::move(entry));
+        allowedDirectories.push_back(allowedDirectory(
+            child.onSystemDrive ? u"%SYSTEMDRIVE%" + child.path.substr(2) : child.path, child.isMutable, true));
         return 1;
     }
     return paths_.isUnderAllowedDirectory(child.path) ? 1 : 0;

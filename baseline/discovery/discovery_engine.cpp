@@ -1,11 +1,25 @@
-// Creation of the discovery engine and the recording of its time texts.
+// Creation of the discovery engine, the recording of its time texts, and the
+// steps it hands to the document and host identification with its own state.
 #include "discovery/discovery_engine.h"
 
 #include <utility>
 
 #include "discovery/time_text.h"
+#include "document/output_path.h"
+#include "hostinfo/host_inventory.h"
 
 namespace baseline {
+
+AllowedDirectoryEntry allowedDirectory(std::u16string dirPath, bool isMutable, bool strictPublisher) {
+    AllowedDirectoryEntry entry;
+    entry.type = 1;
+    entry.allowState = 1;
+    entry.isDefault = true;
+    entry.isMutable = isMutable;
+    entry.strictPublisher = strictPublisher;
+    entry.dirPath = std::move(dirPath);
+    return entry;
+}
 
 DiscoveryEngine::DiscoveryEngine(Platform& platform, std::u16string title,
                                  std::u16string description, BaselineConfig config)
@@ -18,5 +32,13 @@ DiscoveryEngine::DiscoveryEngine(Platform& platform, std::u16string title,
 void DiscoveryEngine::recordStartTime() { counters.starttime = timeText(platform_); }
 
 void DiscoveryEngine::recordEndTime() { counters.endtime = timeText(platform_); }
+
+bool DiscoveryEngine::fillHostInventory(HostInventory& inventory) {
+    return baseline::fillHostInventory(platform_, title, description, inventory, statusCode);
+}
+
+bool DiscoveryEngine::buildOutputPath() {
+    return baseline::buildOutputPath(platform_, title, outputPath, statusCode);
+}
 
 }  // namespace baseline

@@ -1,8 +1,8 @@
 // The state of one build run, from its creation by the run driver to the
 // printed summary: title, description, status code, output path, counters,
 // the publisher and directory collections, and the run's copy of the
-// configuration. Operations of other subsystems that work on this state are
-// members too; each is defined in its own subsystem's folder.
+// configuration. Steps that other subsystems own (naming the document,
+// identifying the host) are their operations; the engine calls them.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 
 #include "config/baseline_config.h"
 #include "discovery/discovery_paths.h"
-#include "discovery/discovery_records.h"
+#include "document/document_records.h"
 #include "discovery/walk_entry.h"
 
 namespace baseline {
@@ -22,22 +22,29 @@ class ExecutableFileRecord;
 class Platform;
 struct HostInventory;
 
+// Every allowed directory of a run, configured or found under a first-level
+// parent, is a type 1, allowed, default entry.
+AllowedDirectoryEntry allowedDirectory(std::u16string dirPath, bool isMutable, bool strictPublisher);
+
 class DiscoveryEngine {
 public:
     // Copies all three; every counter, collection and text starts empty.
     DiscoveryEngine(Platform& platform, std::u16string title, std::u16string description,
                     BaselineConfig config);
+    // Its path lookups hold a reference into its own configuration.
+    DiscoveryEngine(const DiscoveryEngine&) = delete;
+    DiscoveryEngine& operator=(const DiscoveryEngine&) = delete;
 
     // Sets `starttime` or `endtime` of the counters to the current time text.
     void recordStartTime();
     void recordEndTime();
 
-    // Fills `inventory` for the document header (hostinfo/host_inventory.cpp).
-    // False with status 14006 when the system cannot be identified.
+    // Fills `inventory` for the document header. False with status 14006
+    // when the system cannot be identified.
     bool fillHostInventory(HostInventory& inventory);
 
-    // Sets the output path next to the program (document/output_path.cpp).
-    // False with status 14001 when a file or directory of that name exists.
+    // Sets the output path next to the program. False with status 14001 when
+    // a file or directory of that name exists.
     bool buildOutputPath();
 
     // The whole build run: names and opens the document, writes the header,
@@ -51,8 +58,6 @@ public:
     bool walkDirectories();
     // Records one root, directory or file and writes it into the document.
     bool recordDiscoveredItem(const WalkEntry& entry);
-
-    Platform& platform() { return platform_; }
 
     std::u16string title;
     std::u16string description;

@@ -4,15 +4,16 @@
 
 #include <algorithm>
 
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "platform/native_system.h"
 #include "platform/platform.h"
 
 namespace baseline {
 namespace {
 
-bool sameIgnoringAsciiCase(const std::u16string& a, const std::u16string& b) {
-    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+// ASCII letter case and runs of separators aside.
+bool samePath(const std::u16string& a, const std::u16string& b) {
+    return lowerAscii(collapseSeparators(a)) == lowerAscii(collapseSeparators(b));
 }
 
 }  // namespace
@@ -22,7 +23,10 @@ bool PrefixSet::ensureBuilt(Platform& platform, const std::vector<std::u16string
     for (const auto& entry : list) {
         std::u16string expanded;
         if (!expandPath(platform, entry, expanded)) return false;
-        elements_.insert(normalizePath(expanded));
+        // The empty path begins every path: an entry without a path would
+        // allow, or make immutable, everything. It stands for nothing.
+        std::u16string normal = normalizePath(expanded);
+        if (!normal.empty()) elements_.insert(std::move(normal));
     }
     return true;
 }
@@ -38,10 +42,7 @@ DiscoveryPaths::DiscoveryPaths(Platform& platform, const BaselineConfig& config)
     : platform_(platform), config_(config) {}
 
 bool DiscoveryPaths::readSystemDrive(std::u16string& systemDrive) {
-    std::u16string expanded;
-    if (!expandPath(platform_, u"%SYSTEMDRIVE%", expanded)) return false;
-    systemDrive = expanded.substr(0, 2);
-    return true;
+    return baseline::readSystemDrive(platform_, systemDrive);
 }
 
 bool DiscoveryPaths::buildRoots(const std::u16string& systemDrive, std::vector<std::u16string>& roots) {
@@ -91,7 +92,7 @@ bool DiscoveryPaths::isFirstLevelParent(const std::u16string& path) const {
 bool DiscoveryPaths::matchesProgramFiles(std::u16string& buffer, const std::u16string& variable,
                                          const std::u16string& path) {
     if (buffer.empty() && !expandPath(platform_, variable, buffer)) return true;
-    return !buffer.empty() && sameIgnoringAsciiCase(path, buffer);
+    return !buffer.empty() && samePath(path, buffer);
 }
 
 bool DiscoveryPaths::isProgramFilesDirectory(const std::u16string& path) {

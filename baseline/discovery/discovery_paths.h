@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/baseline_config.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
 
 namespace baseline {
 

@@ -1,14 +1,13 @@
 // Time text: the system clock in whole seconds since 1970, through ctime.
 #include "discovery/time_text.h"
 
+#include "platform/file_time.h"
 #include "platform/platform.h"
 
 namespace baseline {
 
 std::string timeText(Platform& platform) {
-    const auto fileTime = static_cast<std::int64_t>(platform.getSystemTimeAsFileTime());
-    const std::int64_t seconds =
-        (fileTime - static_cast<std::int64_t>(kUnixEpochAsFileTime)) / 10000000;
+    const std::int64_t seconds = fileTimeToUnixSeconds(platform.getSystemTimeAsFileTime());
     std::string text;
     if (!platform.ctime64(seconds, text, kTimeTextBufferSize)) return {};
     if (!text.empty() && text.back() == '\n') text.pop_back();

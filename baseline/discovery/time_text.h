@@ -9,8 +9,6 @@ namespace baseline {
 
 class Platform;
 
-// FILETIME of 1970-01-01 00:00 UTC.
-constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 constexpr std::size_t kTimeTextBufferSize = 30;
 
 // The current time as text; empty when the C runtime cannot convert it. The

@@ -8,8 +8,8 @@
 #include <set>
 #include <stdexcept>
 
-#include "discovery/build_status.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
+#include "document/document_status.h"
 #include "document/json_rendering.h"
 #include "fileidentity/executable_file_record.h"
 #include "hostinfo/host_inventory.h"

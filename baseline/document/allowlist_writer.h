@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/discovery_records.h"
+#include "document/document_records.h"
 #include "platform/platform.h"
 
 namespace baseline {

@@ -39,6 +39,9 @@ std::string renderBlock(const Json::Value& block) {
     return upperCaseUnicodeEscapes(out.str());
 }
 
-Json::Value jsonText(const std::u16string& text) { return Json::Value(encodeUtf8(text)); }
+Json::Value jsonText(const std::u16string& text) {
+    // The document's strings are C strings: they end at their first NUL.
+    return Json::Value(encodeUtf8(text.substr(0, text.find(u'\0'))));
+}
 
 }  // namespace baseline

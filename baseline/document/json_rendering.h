@@ -13,7 +13,7 @@ namespace baseline {
 // final line break.
 std::string renderBlock(const Json::Value& block);
 
-// A JSON string value holding the UTF-8 form of `text`.
+// A JSON string value holding the UTF-8 form of `text` up to its first NUL.
 Json::Value jsonText(const std::u16string& text);
 
 // Upper-cases the four hexadecimal digits of every \u escape in rendered JSON,

@@ -1,16 +1,14 @@
-// DiscoveryEngine::buildOutputPath: the document's full path, refused when the
-// name is already taken. The document is later created exclusively as well, so
+// The document's full path, refused when the name is already taken. The document is later created exclusively as well, so
 // a file that appears after this test is still never overwritten.
+#include "document/document_status.h"
 #include "document/output_path.h"
 
-#include "discovery/build_status.h"
-#include "discovery/discovery_engine.h"
 #include "platform/platform.h"
 
 namespace baseline {
 
-bool DiscoveryEngine::buildOutputPath() {
-    Platform& system = platform();
+bool buildOutputPath(Platform& system, const std::u16string& title, std::u16string& outputPath,
+                     std::int32_t& statusCode) {
     LocalTime local;
     const std::int64_t now = system.time64();
     std::u16string suffix;

@@ -3,17 +3,16 @@
 // falls back to a value and the run goes on.
 #include "hostinfo/host_inventory.h"
 
-#include "discovery/build_status.h"
-#include "discovery/discovery_engine.h"
 #include "hostinfo/os_identity.h"
+#include "platform/native_system.h"
 #include "platform/platform.h"
 #include "platform/utf.h"
 
 namespace baseline {
 
-bool DiscoveryEngine::fillHostInventory(HostInventory& inventory) {
-    Platform& system = platform();
-    const auto fail = [this] {
+bool fillHostInventory(Platform& system, const std::u16string& title, const std::u16string& description,
+                       HostInventory& inventory, std::int32_t& statusCode) {
+    const auto fail = [&statusCode] {
         statusCode = kStatusHostInventoryFailed;
         return false;
     };
@@ -36,15 +35,9 @@ bool DiscoveryEngine::fillHostInventory(HostInventory& inventory) {
         inventory.hostname = hostname;
     }
 
-    std::u16string drive;
-    const std::uint32_t needed =
-        system.expandEnvironmentStrings(u"%SYSTEMDRIVE%", drive, kHostInfoBufferLength);
-    // An expansion that does not fit leaves nothing to read, as a failed one does.
-    if (needed == 0 || needed > kHostInfoBufferLength) {
-        inventory.osdrive = u"C:";
-    } else {
-        inventory.osdrive = drive.substr(0, 2);
-    }
+    // The walk's rule; a failed expansion, which stops the walk, still
+    // leaves the header a value.
+    if (!readSystemDrive(system, inventory.osdrive)) inventory.osdrive = u"C:";
     inventory.osdrivevar = u"%SYSTEMDRIVE%";
     inventory.os = u"Windows";
     inventory.platform = is64BitSystem(system) ? u"64-bit" : u"32-bit";

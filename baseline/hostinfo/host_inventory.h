@@ -24,4 +24,15 @@ struct HostInventory {
 
 constexpr std::uint32_t kHostInfoBufferLength = 260;
 
+// The operating system could not be identified; kept for diagnosis.
+constexpr std::int32_t kStatusHostInventoryFailed = 14006;
+
+class Platform;
+
+// Fills `inventory` for the document header, with the run's title and
+// description, and sets `statusCode` to 0. False with status 14006 when the
+// system cannot be identified.
+bool fillHostInventory(Platform& platform, const std::u16string& title, const std::u16string& description,
+                       HostInventory& inventory, std::int32_t& statusCode);
+
 }  // namespace baseline

@@ -21,6 +21,11 @@ bool isArchitecture64Bit(std::uint16_t architecture);
 // The native system information, asked afresh on every call.
 bool is64BitSystem(Platform& platform);
 
+// The system drive, normally a letter and a colon: the first two units of the
+// full expansion of %SYSTEMDRIVE%. False when the expansion fails. The
+// document's header and the walk both read it here, so they never disagree.
+bool readSystemDrive(Platform& platform, std::u16string& systemDrive);
+
 // A 32-bit program on 64-bit Windows: the only case in which the system
 // redirects system32 and Program Files behind the program's back.
 bool runsUnderWow64(Platform& platform);

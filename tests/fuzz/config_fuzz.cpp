@@ -1,12 +1,19 @@
 // libFuzzer target over the configuration path: the bytes as a baselineconf.dat
 // through the creator's whole load, and the bytes as the JSON text inside one,
 // through encryption, decryption, parse and the schema walk, with the checking
-// tool's verdict required to agree with the creator's.
+// tool's verdict required to agree with the creator's; then the tool's
+// commands over the bytes as files, which must end with 0 or 1 and agree too.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "check.h"
+#include "cli.h"
 #include "config/baseline_config.h"
 #include "config/baseline_file.h"
 #include "config/config_schema.h"
@@ -53,6 +60,31 @@ baseline::testing::MemoryPlatform& machine() {
     return platform;
 }
 
+// A folder of this process's own for the command runs.
+const std::string& workFolder() {
+    static const std::string folder = [] {
+        const char* base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
+        std::string name = std::string(base) + "/config_fuzz." + std::to_string(::getpid());
+        std::filesystem::create_directories(name);
+        return name;
+    }();
+    return folder;
+}
+
+void put(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+}
+
+int run(std::initializer_list<std::string> arguments, baseline::ConfigEnvironment& environment,
+        std::string* printed = nullptr) {
+    std::ostringstream out, err;
+    const int code = baseline::tool::runBaselineconf(arguments, environment, out, err);
+    if (code != 0 && code != 1) std::abort();
+    if (printed) *printed = out.str();
+    return code;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -62,9 +94,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The bytes as the file on disk.
     platform.files[u".\\baselineconf.dat"] = input;
     baseline::BaselineConfig fromFile;
-    fromFile.loadBaselineConfig(platform);
+    const bool creatorLoadsFile = fromFile.loadBaselineConfig(platform);
     EverythingExists everything;
     baseline::tool::checkDatFile(input, everything);
+    {
+        baseline::PlatformConfigEnvironment sameMachine(platform);
+        if (baseline::tool::checkDatFile(input, sameMachine).loads != creatorLoadsFile) std::abort();
+    }
+
+    // The commands, over the bytes as files.
+    {
+        baseline::PlatformConfigEnvironment sameMachine(machine());
+        const std::string folder = workFolder();
+        const std::string dat = folder + "/in.dat", json = folder + "/in.json", out = folder + "/out.dat";
+        put(dat, input);
+        put(json, input);
+        const int checked = run({"check", dat}, sameMachine);
+        // A byte order mark makes any file JSON, whatever its name.
+        if (input.rfind("\xEF\xBB\xBF", 0) != 0 && (checked == 0) != creatorLoadsFile) std::abort();
+        run({"decode", dat}, sameMachine);
+        run({"check", json}, everything);
+        if (run({"encode", json, "-o", out, "--force"}, everything) == 0) {
+            std::string decoded;
+            if (run({"decode", out}, everything, &decoded) != 0) std::abort();
+            const std::string expected = input.rfind("\xEF\xBB\xBF", 0) == 0 ? input.substr(3) : input;
+            if (decoded != expected) std::abort();
+        }
+    }
 
     // The bytes as the JSON text: what encode writes must read back.
     const std::string dat = baseline::tool::encryptBaselineText(input);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "check.h"
+#include "cli.h"
 #include "config/baseline_config.h"
 #include "config/baseline_file.h"
 #include "config_fixtures.h"
@@ -80,10 +81,9 @@ TEST(CheckJson, FindingsAndVerdicts) {
         {"a mode name that is none of the three", "{\"paths_to_discover\": \"everything\"}", true,
          "warning 1:23 \"paths_to_discover\" \"everything\" is none of \"osdrive\", \"all\" and \"custom\"; the "
          "configuration loads, but the run will discover nothing and fail\n"},
-        {"a custom path missing here is a warning, not an error", "{\"paths_to_discover\": [\"C:\\\\Gone\"]}", true,
-         "warning 1:24 \"paths_to_discover\" entry 1 is not an existing, accessible directory on this machine; the "
-         "creator cannot load it where that holds\n",
-         true},
+        {"a custom path missing on the Windows machine is the creator's error",
+         "{\"paths_to_discover\": [\"C:\\\\Gone\"]}", false,
+         "error 1:24 \"paths_to_discover\" entry 1 is not an existing, accessible directory\n"},
         {"an empty custom path fails everywhere", "{\"paths_to_discover\": [\"\"]}", false,
          "error 1:24 \"paths_to_discover\" entry 1 is empty; it must name a directory\n"},
         {"a number read as text", "{\"allowed_publishers\": [42]}", true,
@@ -97,6 +97,36 @@ TEST(CheckJson, FindingsAndVerdicts) {
          "even the defaults\n"},
         {"places count after a byte order mark", "\xEF\xBB\xBF{\"x\": 1}", true,
          "warning 1:10 unknown key \"x\" is ignored\n"},
+        {"nesting past the parser's limit is an error, not a crash", std::string(2000, '[') + std::string(2000, ']'),
+         false, "error 0:0 the JSON text cannot be parsed: Exceeded stackLimit"},
+        {"deep nesting inside a member", "{\"allowed_publishers\": " + std::string(1500, '[') + "]}", false,
+         "error 0:0 the JSON text cannot be parsed"},
+        {"text after the root value", "{}\n{\"paths_to_discover\": \"all\"}", true,
+         "warning 2:1 the creator ignores the rest of the text: Extra non-whitespace after JSON value.\n"},
+        {"ANSI text is not UTF-8", "{\"allowed_publishers\": [\"Soci\xe9t\xe9\"]}", true,
+         "warning 1:30 byte 0xE9 is not UTF-8 (a file saved as ANSI?)"},
+        {"an overlong form is not UTF-8", "{\"allowed_publishers\": [\"\xc0\xaf\"]}", true,
+         "warning 1:26 byte 0xC0 is not UTF-8"},
+        {"a tab in a path: C:\\temp", "{\"paths_excluded_from_discovery\": [\"C:\\temp\"]}", true,
+         "warning 1:36 \"paths_excluded_from_discovery\" entry 1 holds a tab at byte 3; a backslash in JSON starts "
+         "an escape (\\t is a tab, \\n a line feed): write \\\\ for each backslash of a path\n"},
+        {"a line feed in an allowed_dir: C:\\new",
+         "{\"allowed_directories\": [{\"allowed_dir\": \"C:\\new\", \"mutable\": true}]}", true,
+         "warning 1:42 \"allowed_directories\" entry 1 \"allowed_dir\" holds a line feed at byte 3"},
+        {"a control character in a first-level parent",
+         "{\"allowed_first_level_subdirectories\": [\"C:\\u0001x\"]}", true,
+         "holds a control character 1 at byte 3"},
+        {"a custom path with a form feed", "{\"paths_to_discover\": [\"C:\\f\"]}", false,
+         "warning 1:24 \"paths_to_discover\" entry 1 holds a form feed at byte 3"},
+        {"\"custom\" as a string walks nothing", "{\"paths_to_discover\": \"custom\"}", true,
+         "warning 1:23 \"paths_to_discover\" \"custom\" given as a string names no directory, so the run walks "
+         "nothing; give the directories as an array of strings\n"},
+        {"an empty allowed_dir has no effect", "{\"allowed_directories\": [{\"allowed_dir\": \"\"}]}", true,
+         "warning 1:42 \"allowed_directories\" entry 1 \"allowed_dir\" is empty; an entry without a path has no "
+         "effect\n"},
+        {"a null allowed_dir has no effect", "{\"allowed_directories\": [{\"allowed_dir\": null}]}", true,
+         "warning 1:26 \"allowed_directories\" entry 1 has no \"allowed_dir\"; an entry without a path has no "
+         "effect\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.proves);
@@ -111,12 +141,96 @@ TEST(CheckJson, FindingsAndVerdicts) {
     }
 }
 
+// On Windows the tool answers for the machine it runs on; on a host that
+// cannot look at Windows paths the same facts are warnings that say so.
+TEST(CheckJson, FactsOfTheMachineAreErrorsOnlyWhereWindowsPathsCanBeSeen) {
+    struct HostLike final : ConfigEnvironment {
+        std::u16string toUtf16(const std::string& utf8) override { return std::u16string(utf8.begin(), utf8.end()); }
+        bool expand(const std::u16string& path, std::u16string& expanded) override {
+            expanded = path;
+            return path.find(u'%') == std::u16string::npos;
+        }
+        bool isAccessibleDirectory(const std::u16string&) override { return false; }
+        bool seesWindowsPaths() const override { return false; }
+    };
+    const std::string missing = "{\"paths_to_discover\": [\"C:\\\\Gone\"]}";
+    const std::string unexpandable = "{\"paths_excluded_from_discovery\": [\"%NOWHERE%\"]}";
+
+    HostLike host;
+    Checked onLinux{tool::checkJsonText(missing, host)};
+    EXPECT_TRUE(onLinux.result.loads);
+    EXPECT_NE(onLinux.text().find("warning 1:24 \"paths_to_discover\" entry 1 is not an existing, accessible "
+                                  "directory here; Windows paths cannot be looked at on this system, and the creator "
+                                  "refuses the file on a machine where that holds\n"),
+              std::string::npos)
+        << onLinux.text();
+    onLinux = {tool::checkJsonText(unexpandable, host)};
+    EXPECT_TRUE(onLinux.result.loads);
+    EXPECT_NE(onLinux.text().find("warning 1:36 \"paths_excluded_from_discovery\" entry 1 \"%NOWHERE%\": its environment "
+                                  "variables cannot be expanded here; Windows paths cannot be looked at"), std::string::npos)
+        << onLinux.text();
+
+    MemoryPlatform platform;
+    testing::scriptWindowsEnvironment(platform);
+    platform.failingExpansions.insert(u"%NOWHERE%");
+    PlatformConfigEnvironment windows(platform);
+    const Checked onWindows{tool::checkJsonText(unexpandable, windows)};
+    EXPECT_FALSE(onWindows.result.loads);
+    EXPECT_NE(onWindows.text().find("error 1:36 \"paths_excluded_from_discovery\" entry 1 \"%NOWHERE%\": its environment "
+                                    "variables cannot be expanded\n"), std::string::npos)
+        << onWindows.text();
+    testing::placeConfig(platform, unexpandable);
+    BaselineConfig config;
+    EXPECT_FALSE(config.loadBaselineConfig(platform)) << "the verdict is the creator's";
+}
+
+TEST(CheckJson, Utf8Boundaries) {
+    struct Utf8Case {
+        const char* proves;
+        std::string text;
+        std::size_t invalidAt;
+        std::size_t nonTextAt;
+    };
+    const auto none = std::string::npos;
+    const Utf8Case cases[] = {
+        {"ASCII", "abc", none, none},
+        {"tab, CR and LF are text", "a\tb\r\n", none, none},
+        {"two, three and four bytes", "\xc3\xa9\xe6\xbc\xa2\xf0\x9f\x98\x80", none, none},
+        {"the highest code point", "\xf4\x8f\xbf\xbf", none, none},
+        {"above U+10FFFF", "a\xf4\x90\x80\x80", 1, 1},
+        {"an overlong slash", "ab\xc0\xaf", 2, 2},
+        {"an overlong three-byte form", "\xe0\x80\xaf", 0, 0},
+        {"a surrogate", "x\xed\xa0\x80", 1, 1},
+        {"a sequence cut short at the end", "ab\xe6\xbc", 2, 2},
+        {"a lone continuation byte", "\x80", 0, 0},
+        {"a zero byte is no text", std::string("ab\0c", 4), none, 2},
+        {"DEL is no text", "ab\x7f", none, 2},
+        {"escape is no text", "\x1b[", none, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        EXPECT_EQ(tool::firstInvalidUtf8(c.text), c.invalidAt);
+        EXPECT_EQ(tool::firstNonText(c.text), c.nonTextAt);
+    }
+}
+
 TEST(CheckJson, FindingsComeInFileOrder) {
     const Checked checked = checkJson("{\"b\": 1,\n \"allowed_publishers\": [1],\n \"a\": 2}");
     EXPECT_EQ(checked.text(),
               "warning 1:7 unknown key \"b\" is ignored\n"
               "warning 2:25 \"allowed_publishers\" entry 1 is a number; it is read as the text \"1\"\n"
               "warning 3:7 unknown key \"a\" is ignored\n");
+}
+
+// A configuration of a few blocks with one Base64 character in its middle
+// changed: the block it falls in deciphers to noise.
+std::string damagedInTheMiddle() {
+    std::string dat = tool::encryptBaselineText(
+        "{\n  \"allowed_publishers\": [\"First Maker\", \"Second Maker\", \"Third Maker\"],\n"
+        "  \"paths_to_discover\": \"osdrive\"\n}\n");
+    char& middle = dat[dat.size() / 2];
+    middle = middle == 'A' ? 'B' : 'A';
+    return dat;
 }
 
 TEST(CheckDat, ContainerFindings) {
@@ -147,6 +261,16 @@ TEST(CheckDat, ContainerFindings) {
          "error 1:1 (json) Syntax error: value, object or array expected.\n"},
         {"pad bytes that differ still load", testing::encipherRaw("{}abcde\x03"), true,
          "warning 0:0 the pad bytes differ from each other; baselineconf did not write this file\n"},
+        {"one Base64 character changed in the middle", damagedInTheMiddle(), false,
+         "error 0:0 the file is damaged or was made with another key: the deciphered text holds byte "},
+        {"another key whose last byte is a pad length", testing::encipherRaw(std::string("\x93\xfa{}\x11\xc4\x08\x02", 8)),
+         false, "error 0:0 the file is damaged or was made with another key"},
+        {"damage inside a string still loads, and is told",
+         testing::encipherRaw(std::string("{\"allowed_publishers\": [\"\x01\x02\"]}\x02\x02", 32)), true,
+         "warning 0:0 the file is damaged or was made with another key: the deciphered text holds byte 0x01 at offset "
+         "25, which is no UTF-8 text (the creator would still load what it reads)\n"},
+        {"a deep .dat is an error, not a crash", tool::encryptBaselineText(std::string(2000, '[')), false,
+         "error 0:0 (json) the JSON text cannot be parsed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.proves);
@@ -188,6 +312,51 @@ TEST(RoundTrip, ExampleConfigurationsEncodeDecodeAndCheck) {
         const Checked checked = checkDat(dat);
         EXPECT_TRUE(checked.result.loads) << checked.text();
         EXPECT_TRUE(checkJson(json).result.loads);
+    }
+}
+
+}  // namespace
+}  // namespace baseline
+
+namespace baseline {
+namespace {
+
+// The command line without files: what is a usage error (2), what is help (0).
+TEST(CommandLine, ArgumentsMeanWhatTheySay) {
+    struct ArgumentCase {
+        const char* proves;
+        std::vector<std::string> arguments;
+        int exitValue;
+        const char* said;  // in the standard output or error
+    };
+    const ArgumentCase cases[] = {
+        {"nothing", {}, 2, "no command given"},
+        {"help as the first argument", {"help"}, 0, "Exit values:\n  0  check: the allowlist creator can load"},
+        {"-h as the first argument", {"-h"}, 0, "  2  usage error\n"},
+        {"--help as the first argument", {"--help", "check"}, 0, "Usage:"},
+        {"--help later is an unknown option", {"check", "x.json", "--help"}, 2, "unknown option --help"},
+        {"-o twice", {"encode", "x.json", "-o", "a.dat", "-o", "b.dat"}, 2, "the output is given twice (-o)"},
+        {"-o and --output", {"encode", "x.json", "-o", "a.dat", "--output", "b.dat"}, 2, "given twice (--output)"},
+        {"--force twice", {"encode", "x.json", "-o", "a.dat", "--force", "--force"}, 2, "--force is given twice"},
+        {"--no-check twice", {"encode", "x.json", "-o", "a", "--no-check", "--no-check"}, 2, "given twice"},
+        {"-o without a name", {"encode", "x.json", "-o"}, 2, "-o needs a file name"},
+        {"-o with an empty name", {"encode", "x.json", "-o", ""}, 2, "-o needs a file name"},
+        {"encode without -o", {"encode", "x.json"}, 2, "encode needs CONFIG.json and -o OUTPUT"},
+        {"decode --force without -o", {"decode", "x.dat", "--force"}, 2, "decode --force writes only to a file"},
+        {"decode --no-check", {"decode", "x.dat", "--no-check"}, 2, "decode takes one file"},
+        {"check with an option", {"check", "x.json", "-o", "y"}, 2, "check takes one file and no options"},
+        {"two files", {"check", "a.json", "b.json"}, 2, "check takes one file"},
+        {"an unknown command", {"frobnicate"}, 2, "unknown command frobnicate"},
+        {"after -- a dash is a name", {"check", "--", "-no-such-file"}, 1, "-no-such-file: cannot be opened"},
+        {"a file named help is checked", {"check", "help"}, 1, "help: cannot be opened"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        PlatformConfigEnvironment environment(platform);
+        std::ostringstream out, err;
+        EXPECT_EQ(tool::runBaselineconf(c.arguments, environment, out, err), c.exitValue);
+        EXPECT_NE((out.str() + err.str()).find(c.said), std::string::npos) << out.str() << err.str();
     }
 }
 

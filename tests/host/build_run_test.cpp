@@ -9,7 +9,9 @@
 #include <stdexcept>
 
 #include "discovery/build_status.h"
+#include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
+#include "document/document_status.h"
 #include "memory_platform.h"
 #include "platform/utf.h"
 #include "worked_example.h"
@@ -474,6 +476,13 @@ TEST_F(BuildRun, AnExceptionInTheWalkRestoresRedirectionClosesTheSearchAndFinish
     EXPECT_EQ(platform.redirectionDisabled, 0);
     EXPECT_EQ(platform.openSearches, 0);
     EXPECT_TRUE(endsFailed());
+    // As on the normal path: redirection back on first, then the search closed.
+    const auto& calls = platform.calls;
+    const auto revert = std::find(calls.rbegin(), calls.rend(), "Wow64RevertWow64FsRedirection");
+    const auto close = std::find(calls.rbegin(), calls.rend(), "FindClose");
+    ASSERT_NE(revert, calls.rend());
+    ASSERT_NE(close, calls.rend());
+    EXPECT_LT(close - calls.rbegin(), revert - calls.rbegin());
 }
 
 TEST_F(BuildRun, AWriterFailureStopsTheWalk) {
@@ -484,6 +493,83 @@ TEST_F(BuildRun, AWriterFailureStopsTheWalk) {
     EXPECT_FALSE(run());
     EXPECT_TRUE(endsFailed());
     EXPECT_EQ(engine->counters.filecnt, 1u);
+}
+
+TEST_F(BuildRun, AFailureWhileFinishingTheDocumentFailsTheRun) {
+    // The last three writes of a complete run are "misc", "discoverysummary"
+    // and the final brace; a full disk shows at any of them, or at the close.
+    platform.addFile(u"C:\\Base\\a.exe");
+    config.customDiscoveryPaths = {u"C:\\Base"};
+    ASSERT_TRUE(run());
+    const int writes = platform.writeCalls;
+    struct Case {
+        const char* step;
+        int failWrite;
+        bool failClose;
+    };
+    const Case cases[] = {
+        {"misc", writes - 2, false},
+        {"discoverysummary", writes - 1, false},
+        {"final brace", writes, false},
+        {"close", 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        platform = MemoryPlatform();
+        platform.environment = {{u"SystemDrive", u"C:"}};
+        platform.addFile(u"C:\\Base\\a.exe");
+        platform.failWriteCall = c.failWrite;
+        platform.failClose = c.failClose;
+        EXPECT_FALSE(run());
+        EXPECT_EQ(engine->statusCode, kStatusWriteFailed);
+        EXPECT_EQ(platform.openStreams(), 0u);
+        // What a failed close still delivers is whole; the other steps leave
+        // a document that is not, and the run says so.
+        const bool complete = documentIsJson && parsed["inventory"].isMember("misc") &&
+                              parsed["inventory"].isMember("discoverysummary");
+        EXPECT_EQ(complete, c.failClose);
+    }
+}
+
+TEST_F(BuildRun, ARootWrittenWithATrailingBackslashKeepsItsRules) {
+    // D:\ gives its children a doubled separator (D:\\Temp); the rules
+    // written for D:\Temp still hold, while the paths are recorded as built.
+    platform.addDirectory(u"D:\\Temp\\Inner");
+    platform.addDirectory(u"D:\\Program Files\\App");
+    platform.addDirectory(u"D:\\Tools\\Bin");
+    platform.addDirectory(u"D:\\Parents\\Child");
+    platform.environment[u"ProgramFiles"] = u"D:\\Program Files";
+    config.customDiscoveryPaths = {u"D:\\"};
+    config.excludedPaths = {u"d:\\temp"};
+    config.allowedFirstLevelSubdirectories = {u"d:\\parents", u"d:\\program files"};
+    config.allowedDirectories = {u"D:\\Tools"};
+    config.immutableDirectories = {u"D:\\Tools"};
+    ASSERT_TRUE(run());
+    EXPECT_EQ(recordedPaths(), (std::vector<std::string>{
+                                   "D:\\", "D:\\\\Program Files", "D:\\\\Tools", "D:\\\\Parents",
+                                   "D:\\\\Program Files\\App", "D:\\\\Tools\\Bin", "D:\\\\Parents\\Child"}));
+    EXPECT_EQ(entry("D:\\\\Program Files")["allowstate"].asInt(), 0);
+    EXPECT_EQ(entry("D:\\\\Tools\\Bin")["allowstate"].asInt(), 1);
+    EXPECT_FALSE(entry("D:\\\\Tools\\Bin")["mutable"].asBool());
+    EXPECT_EQ(directoryEntries(), (std::vector<std::u16string>{u"D:\\Tools", u"D:\\\\Program Files\\App",
+                                                               u"D:\\\\Parents\\Child"}));
+}
+
+TEST_F(BuildRun, AnAllowedDirectoryWithoutAPathAllowsNothing) {
+    platform.addDirectory(u"C:\\Base\\A\\B");
+    config.customDiscoveryPaths = {u"C:\\Base"};
+    config.allowedFirstLevelSubdirectories.clear();
+    config.allowedDirectories = {u"", u"C:\\Elsewhere"};
+    config.immutableDirectories = {u""};
+    config.immutableForSystemDirectory = false;
+    ASSERT_TRUE(run());
+    EXPECT_EQ(entry("C:\\Base\\A")["allowstate"].asInt(), 0);
+    EXPECT_EQ(entry("C:\\Base\\A\\B")["allowstate"].asInt(), 0);
+    EXPECT_TRUE(entry("C:\\Base\\A\\B")["mutable"].asBool());
+    // Listed, as every configured entry is, but never written.
+    EXPECT_EQ(directoryEntries(), (std::vector<std::u16string>{u"", u"C:\\Elsewhere"}));
+    ASSERT_TRUE(documentIsJson);
+    EXPECT_EQ(parsed["inventory"]["directories"].size(), 1u);
 }
 
 TEST_F(BuildRun, AnExistingDocumentIsLeftAloneAndNoEndTimeIsSet) {

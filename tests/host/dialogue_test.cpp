@@ -30,17 +30,18 @@ TEST(Trim, RemovesBlanksAndTabsFromBothEndsOnly) {
     }
 }
 
-TEST(SpecialCharacters, ExactlyTheThirtyOnePunctuationCharactersCount) {
+TEST(SpecialCharacters, ThePunctuationAndTheControlCharactersCount) {
     int special = 0;
     for (char16_t c = 0; c < 0x180; ++c) {
-        const bool expected = (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) ||
-                              (c >= 0x5B && c <= 0x5E) || c == 0x60 || (c >= 0x7B && c <= 0x7E);
+        const bool punctuation = (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) ||
+                                 (c >= 0x5B && c <= 0x5E) || c == 0x60 || (c >= 0x7B && c <= 0x7E);
+        const bool control = c <= 0x1F || c == 0x7F;
         const bool found = findSpecialCharacter(std::u16string(1, c)) == 0;
-        EXPECT_EQ(found, expected) << "code unit " << static_cast<int>(c);
+        EXPECT_EQ(found, punctuation || control) << "code unit " << static_cast<int>(c);
         special += found;
     }
-    EXPECT_EQ(special, 31);
-    for (char16_t c : {u'_', u' ', u'\t', u'a', u'Z', u'5', u'\u00E9', u'\uFFE9', u'\uFF01'}) {
+    EXPECT_EQ(special, 31 + 33);
+    for (char16_t c : {u'_', u' ', u'a', u'Z', u'5', u'\u0080', u'\u00E9', u'\uFFE9', u'\uFF01'}) {
         EXPECT_EQ(findSpecialCharacter(std::u16string(3, c)), kNoSpecialCharacter);
     }
 }
@@ -49,12 +50,32 @@ TEST(SpecialCharacters, ReportsTheFirstPosition) {
     EXPECT_EQ(findSpecialCharacter(u"ab-c.d"), 2u);
     EXPECT_EQ(findSpecialCharacter(u"a_b c"), kNoSpecialCharacter);
     EXPECT_EQ(findSpecialCharacter(u""), kNoSpecialCharacter);
+    EXPECT_EQ(findSpecialCharacter(std::u16string(u"ab\0c", 4)), 2u);
+    EXPECT_EQ(findSpecialCharacter(u"ab\tc-"), 2u);
 }
 
 TEST(OperatorLine, ConsoleTextIsTakenAsTyped) {
     MemoryPlatform platform;
     platform.typeConsoleLine(u"Caf\u00E9 \u6F22");
     EXPECT_EQ(readOperatorLine(platform), u"Caf\u00E9 \u6F22");
+}
+
+TEST(OperatorLine, CtrlZAtTheStartOfAConsoleLineIsEndOfInput) {
+    MemoryPlatform platform;
+    platform.typeConsoleLine(u"\x1A");
+    platform.typeConsoleLine(u"\x1A" u"after");
+    platform.typeConsoleLine(u"before\x1A");
+    EXPECT_EQ(readOperatorLine(platform), u"");
+    EXPECT_EQ(readOperatorLine(platform), u"");
+    // Anywhere else it is a character of the line (and a special one in a title).
+    EXPECT_EQ(readOperatorLine(platform), u"before\x1A");
+
+    MemoryPlatform typed;
+    typed.typeConsoleLine(u"\x1A");
+    std::u16string title;
+    std::u16string description;
+    EXPECT_EQ(acceptTitleAndDescription(typed, title, description), 14010);
+    EXPECT_EQ(typed.output.find(u"Please provide allowlist description: "), std::u16string::npos);
 }
 
 TEST(OperatorLine, RedirectedInputIsUtf8OrElseTheFallbackCodePage) {
@@ -106,7 +127,12 @@ const CheckCase kCheckCases[] = {
     {"end of input at the title", {}, 14010, u"", false},
     {"empty description", {"title", ""}, 14010, u"", true},
     {"end of input at the description", {"title"}, 14010, u"", true},
-    {"blanks-only title passes untouched", {" \t ", "d"}, 0, u" \t ", true},
+    {"blanks-only title passes untouched", {"   ", "d"}, 0, u"   ", true},
+    {"a tab inside the title is a control character", {"a\tb", "d"}, 14018, u"", true},
+    {"a NUL inside the title is refused", {std::string("ab\0cd", 5), "d"}, 14018, u"", true},
+    {"DEL inside the title is refused", {"ab\x7F", "d"}, 14018, u"", true},
+    {"an escape character is refused", {"\x1B[31mred", "d"}, 14018, u"", true},
+    {"control characters in the description are kept", {"ok", "a\tb"}, 0, u"ok", true},
     {"digit after a blank is refused", {" 1abc", "d"}, 14017, u"", true},
     {"digit at the end is fine", {"abc1", "d"}, 0, u"abc1", true},
     {"underscore and inner blank accepted", {"my_list one", "d"}, 0, u"my_list one", true},

@@ -2,8 +2,9 @@
 // order and the built-in publisher names, and the normal form of paths.
 #include <gtest/gtest.h>
 
+#include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "discovery/time_text.h"
 #include "memory_platform.h"
 
@@ -109,7 +110,13 @@ TEST(Publishers, TheFiveBuiltInNamesInTheirOrder) {
 
 TEST(NormalForm, LowersOnlyAsciiLettersAndDropsOneTrailingBackslash) {
     EXPECT_EQ(normalizePath(u"C:\\Program Files\\App\\"), u"c:\\program files\\app");
-    EXPECT_EQ(normalizePath(u"C:\\A\\\\"), u"c:\\a\\");
+    // Runs of separators after the first two units count as one, wherever
+    // they stand; a UNC path keeps its leading pair.
+    EXPECT_EQ(normalizePath(u"C:\\A\\\\"), u"c:\\a");
+    EXPECT_EQ(normalizePath(u"D:\\\\Temp\\\\\\X"), u"d:\\temp\\x");
+    EXPECT_EQ(normalizePath(u"D:\\\\"), u"d:");
+    EXPECT_EQ(normalizePath(u"\\\\Server\\\\Share"), u"\\\\server\\share");
+    EXPECT_EQ(normalizePath(u"C:/A//B"), u"c:/a//b");  // only backslashes are separators here
     EXPECT_EQ(normalizePath(u"\u00C9\u0100Z@[`{"), u"\u00C9\u0100z@[`{");
     EXPECT_EQ(normalizePath(u"\\"), u"");
     EXPECT_EQ(normalizePath(u""), u"");

@@ -103,7 +103,11 @@ TEST(Lookups, ExclusionAndFirstLevelCompareWholeNormalForms) {
     EXPECT_TRUE(paths.isExcluded(u"C:\\TEMP"));
     EXPECT_TRUE(paths.isExcluded(u"C:\\Temp\\"));
     EXPECT_FALSE(paths.isExcluded(u"C:\\Temp\\sub"));
-    EXPECT_FALSE(paths.isExcluded(u"C:\\Temp\\\\"));  // only one backslash is removed
+    // Runs of separators count as one: the children of a root written C:\ are
+    // C:\\Temp and the like, and meet the rules written for C:\Temp.
+    EXPECT_TRUE(paths.isExcluded(u"C:\\Temp\\\\"));
+    EXPECT_TRUE(paths.isExcluded(u"C:\\\\Temp"));
+    EXPECT_FALSE(paths.isExcluded(u"C:\\\\Temp\\sub"));
     EXPECT_TRUE(paths.isExcluded(u""));
     EXPECT_TRUE(paths.isFirstLevelParent(u"C:\\Program Files"));
     EXPECT_FALSE(paths.isFirstLevelParent(u"C:\\Program Files\\App"));
@@ -172,6 +176,8 @@ TEST(ProgramFiles, NativeAndX86DirectoriesIgnoringAsciiCase) {
     EXPECT_FALSE(paths32.isProgramFilesDirectory(u"C:\\Program Files (x86)"));
     EXPECT_FALSE(paths32.isProgramFilesDirectory(u"C:\\Program Files\\"));
     EXPECT_FALSE(paths32.isProgramFilesDirectory(u"C:\\Program Files\\App"));
+    // A child of a root written C:\ has a doubled separator and is still it.
+    EXPECT_TRUE(paths32.isProgramFilesDirectory(u"C:\\\\Program Files"));
 
     Fixture x64;
     x64.platform.nativeArchitecture = 9;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 
 #include "console/dialogue.h"
 #include "console/entry_point.h"
@@ -148,6 +149,29 @@ TEST(EntryPoint, ADriverFailureShowsOnlyItsLineAndStillWaits) {
     EXPECT_EQ(platform.output.find(u"Press any key"), std::u16string::npos);
     EXPECT_EQ(platform.output.find(u"Please wait"), std::u16string::npos);
     EXPECT_EQ(platform.keyWaits, 1);
+}
+
+TEST(EntryPoint, AnExceptionOutOfTheDriverGivesTheDefaultLineClosesTheMutexAndWaits) {
+    // Where the dialogue, the configuration or the summary may run out of memory.
+    const std::u16string throwAt[] = {u"Please provide allowlist description: ", u"Please wait",
+                                      u"ERROR: Failed to read baseline configuration."};
+    for (const auto& text : throwAt) {
+        SCOPED_TRACE(std::string(text.begin(), text.end()));
+        MemoryPlatform platform;
+        platform.typeLine("Title");
+        platform.typeLine("Description");
+        platform.outputHook = [&](const std::u16string& written) {
+            if (written.find(text) != std::u16string::npos) throw std::bad_alloc();
+        };
+        EXPECT_EQ(runEntryPoint(platform), 1);
+        const std::u16string tail = u"Something went wrong. Please contact to our support team.\r\n";
+        ASSERT_GE(platform.output.size(), tail.size());
+        EXPECT_EQ(platform.output.substr(platform.output.size() - tail.size()), tail);
+        EXPECT_TRUE(platform.openHandles.empty());  // the mutex and the token
+        EXPECT_EQ(platform.keyWaits, 1);
+        EXPECT_EQ(platform.calls.back(), "waitForKeyPress");
+        EXPECT_EQ(platform.output.find(u"Press any key"), std::u16string::npos);
+    }
 }
 
 TEST(EntryPoint, MutexIsCreatedOwnedAndClosedBeforeTheKeyWait) {

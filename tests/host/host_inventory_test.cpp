@@ -5,7 +5,6 @@
 
 #include <optional>
 
-#include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
 #include "hostinfo/host_inventory.h"
 #include "memory_platform.h"
@@ -82,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DriveCase{"shorter value whole", u"Z", false, u"Z"},
                       DriveCase{"undefined stays unexpanded", std::nullopt, false, u"%S"},
                       DriveCase{"failed call", u"D:", true, u"C:"},
-                      DriveCase{"too long to fit", std::u16string(300, u'Q'), false, u"C:"}));
+                      // As the walk reads it: the expansion in full, then its first two units.
+                      DriveCase{"longer than 260 units", u"Q:" + std::u16string(300, u'q'), false, u"Q:"}));
 
 TEST_F(HostInventoryTest, AnUnreadableHostNameStaysEmpty) {
     platform.computerName = std::nullopt;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "platform/text_mode.h"
 #include "platform/percent_variables.h"
 #include "platform/utf.h"
@@ -224,6 +224,7 @@ bool MemoryPlatform::adjustTokenPrivileges(SystemHandle token, bool disableAll, 
 
 void MemoryPlatform::writeOutput(const std::u16string& text) {
     calls.push_back("writeOutput");
+    if (outputHook) outputHook(text);
     output += text;
 }
 

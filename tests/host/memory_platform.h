@@ -40,6 +40,8 @@ public:
     bool adjustPrivilegesSucceeds = true;
 
     std::deque<InputLine> input;  // lines the operator enters; empty means end of input
+    // Called with every text before it is written; a test may throw from it.
+    std::function<void(const std::u16string&)> outputHook;
 
     // --- observations ---
     std::u16string output;

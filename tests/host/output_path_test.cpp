@@ -2,8 +2,8 @@
 // local date and time, refused when the name is taken.
 #include <gtest/gtest.h>
 
-#include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
+#include "document/document_status.h"
 #include "memory_platform.h"
 
 namespace baseline {

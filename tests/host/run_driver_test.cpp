@@ -8,7 +8,8 @@
 #include "console/dialogue.h"
 #include "console/entry_point.h"
 #include "console/run_driver.h"
-#include "discovery/discovery_records.h"
+#include "discovery/built_in_publishers.h"
+#include "document/document_records.h"
 
 namespace baseline {
 namespace {

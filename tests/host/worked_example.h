@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fileidentity/file_identity.h"
+#include "platform/file_identity_records.h"
 
 namespace baseline::testing {
 

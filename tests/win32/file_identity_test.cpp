@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
 #include "discovery/time_text.h"
 #include "document/allowlist_writer.h"
+#include "document/document_status.h"
 #include "fileidentity/executable_file_record.h"
 #include "hostinfo/host_inventory.h"
 #include "worked_example.h"

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_time.h"
 #include "platform/long_path.h"
 #include "platform/native_system.h"
 #include "config/config_schema.h"
-#include "config/path_form.h"
+#include "platform/path_form.h"
 #include "platform/win32/win32_platform.h"
 #include "prefix_kind.h"
 
@@ -256,7 +257,15 @@ TEST(Win32Listing, ListsADirectoryTreeNestedBeyond260Units) {
     HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(extendedLengthPath(file).c_str()),
                                 GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    // Last written on 1 January 1960: a time before 1970 must stay negative.
+    constexpr std::int64_t k1960 = -315619200;
+    const std::uint64_t ticks = kUnixEpochAsFileTime + k1960 * 10000000;
+    const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &written));
     CloseHandle(handle);
+    FileStatus status;
+    ASSERT_TRUE(platform.wstat64(file, status));
+    EXPECT_EQ(status.modifiedTime, k1960);
 
     EXPECT_EQ(listNames(platform, deepest + u"\\*"),
               (std::vector<std::u16string>{u".", u"..", u"app.exe"}));

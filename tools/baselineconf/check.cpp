@@ -6,6 +6,8 @@
 #include <json/reader.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <exception>
 #include <cstdio>
 #include <memory>
 #include <tuple>
@@ -20,9 +22,7 @@ namespace {
 constexpr std::size_t kMaxBadBytesShown = 5;
 
 std::string byteName(unsigned char byte) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", byte);
-    std::string name = hex;
+    std::string name = hexByte(static_cast<char>(byte));
     if (byte == '\n') name += " (line feed)";
     else if (byte == '\r') name += " (carriage return)";
     else if (byte == ' ') name += " (blank)";
@@ -78,7 +78,69 @@ void addParseMessages(const std::string& messages, bool isError, const std::stri
     }
 }
 
-void checkJson(const std::string& rawText, ConfigEnvironment& environment, CheckResult& result) {
+// A second parse with one of the reader's rejections switched on: the
+// creator's reader accepts what it finds, so its messages are warnings.
+void strictParse(const std::string& text, const char* setting, const std::string& prefix,
+                 std::vector<Finding>& findings) {
+    Json::CharReaderBuilder strict;
+    strict[setting] = true;
+    const std::unique_ptr<Json::CharReader> reader(strict.newCharReader());
+    Json::Value ignored;
+    std::string messages;
+    if (!reader->parse(text.data(), text.data() + text.size(), &ignored, &messages)) {
+        addParseMessages(messages, false, prefix, findings);
+    }
+}
+
+}  // namespace
+
+std::size_t firstInvalidUtf8(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t value = 0, lowest = 0;
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        } else if ((byte & 0xE0) == 0xC0) {
+            length = 2, value = byte & 0x1F, lowest = 0x80;
+        } else if ((byte & 0xF0) == 0xE0) {
+            length = 3, value = byte & 0x0F, lowest = 0x800;
+        } else if ((byte & 0xF8) == 0xF0) {
+            length = 4, value = byte & 0x07, lowest = 0x10000;
+        } else {
+            return i;
+        }
+        if (i + length > text.size()) return i;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return i;
+            value = (value << 6) | (next & 0x3F);
+        }
+        if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return i;
+        i += length;
+    }
+    return std::string::npos;
+}
+
+std::size_t firstNonText(const std::string& text) {
+    std::size_t control = std::string::npos;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F) {
+            control = i;
+            break;
+        }
+    }
+    return std::min(control, firstInvalidUtf8(text));
+}
+
+namespace {
+
+// `insideDat`: the text was deciphered, where bytes that are no UTF-8 mean
+// damage, which checkDatFile reports itself.
+void checkJson(const std::string& rawText, ConfigEnvironment& environment, CheckResult& result, bool insideDat) {
     std::string text = rawText;
     const std::size_t zero = text.find('\0');
     if (zero != std::string::npos) {
@@ -88,21 +150,31 @@ void checkJson(const std::string& rawText, ConfigEnvironment& environment, Check
     }
     result.json = text;
 
+    const std::size_t badUtf8 = firstInvalidUtf8(text);
+    if (badUtf8 != std::string::npos && !insideDat) {
+        result.findings.push_back(findingAt(false, text, badUtf8,
+                                            "byte " + hexByte(text[badUtf8]) +
+                                                " is not UTF-8 (a file saved as ANSI?); the creator reads such "
+                                                "bytes as the replacement character U+FFFD: save the file as UTF-8"));
+    }
     Json::Value root;
     std::string messages;
-    if (!parseBaselineJson(text, root, &messages)) {
-        addParseMessages(messages, true, "", result.findings);
+    try {
+        if (!parseBaselineJson(text, root, &messages)) {
+            addParseMessages(messages, true, "", result.findings);
+            result.loads = false;
+            return;
+        }
+        // Duplicate keys load (the last one counts) and so does text after the
+        // root value (it is ignored); strict parses find the first of each.
+        strictParse(text, "rejectDupKeys", "the creator takes the last of the values:", result.findings);
+        strictParse(text, "failIfExtra", "the creator ignores the rest of the text:", result.findings);
+    } catch (const std::exception& failure) {
+        // JsonCpp throws on nesting deeper than its limit; the creator's
+        // loader catches that and refuses the file.
+        result.findings.push_back({true, 0, 0, std::string("the JSON text cannot be parsed: ") + failure.what()});
         result.loads = false;
         return;
-    }
-    // Duplicate keys load (the last one counts); a strict parse finds the first.
-    Json::CharReaderBuilder strict;
-    strict["rejectDupKeys"] = true;
-    const std::unique_ptr<Json::CharReader> reader(strict.newCharReader());
-    Json::Value ignored;
-    std::string duplicates;
-    if (!reader->parse(text.data(), text.data() + text.size(), &ignored, &duplicates)) {
-        addParseMessages(duplicates, false, "the creator takes the last of the values:", result.findings);
     }
     // JsonCpp counts offsets after a UTF-8 byte order mark, which it skips.
     const std::size_t bom = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
@@ -167,9 +239,7 @@ std::string decryptFailure(DecryptOutcome outcome, const DecryptFacts& facts) {
             return "the Base64 text decodes to " + std::to_string(facts.decodedLength) +
                    " bytes, not a whole number of 8-byte cipher blocks";
         case DecryptOutcome::badPadding: {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(facts.plaintext.back()));
-            return std::string("the last deciphered byte is ") + hex +
+            return "the last deciphered byte is " + hexByte(facts.plaintext.back()) +
                    ", not a pad length from 1 to 8: the file was made with another key, or is damaged";
         }
         case DecryptOutcome::noMemory: return "out of memory while deciphering";
@@ -179,6 +249,12 @@ std::string decryptFailure(DecryptOutcome outcome, const DecryptFacts& facts) {
 }
 
 }  // namespace
+
+std::string hexByte(char byte) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(byte));
+    return hex;
+}
 
 Finding findingAt(bool isError, const std::string& text, std::size_t offset, std::string message) {
     std::size_t line = 1, lineStart = 0;
@@ -193,7 +269,7 @@ Finding findingAt(bool isError, const std::string& text, std::size_t offset, std
 
 CheckResult checkJsonText(const std::string& text, ConfigEnvironment& environment) {
     CheckResult result;
-    checkJson(text, environment, result);
+    checkJson(text, environment, result, false);
     return result;
 }
 
@@ -212,18 +288,29 @@ CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environmen
         return result;
     }
     const std::size_t padLength = static_cast<unsigned char>(facts.plaintext.back());
-    if (facts.plaintext.find_first_not_of(static_cast<char>(padLength), facts.plaintext.size() - padLength) !=
-        std::string::npos) {
+    const std::string text = facts.plaintext.substr(0, facts.plaintext.size() - padLength);
+    CheckResult inner;
+    checkJson(text, environment, inner, true);
+    result.loads = inner.loads;
+    result.json = inner.json;
+    const std::size_t notText = firstNonText(text);
+    result.damaged = notText != std::string::npos;
+    // Damaged Base64 that still deciphers garbles a block: then it is the cause.
+    for (auto& finding : lint.findings) finding.isError = !result.loads;
+    result.findings = std::move(lint.findings);
+    if (result.damaged) {
+        // One changed character garbles a whole 8-byte block, and another key
+        // garbles all of them; either way the text is no longer text.
+        result.findings.push_back(
+            {!result.loads, 0, 0,
+             "the file is damaged or was made with another key: the deciphered text holds byte " +
+                 hexByte(text[notText]) + " at offset " + std::to_string(notText) + ", which is no UTF-8 text" +
+                 (result.loads ? " (the creator would still load what it reads)" : "")});
+    } else if (facts.plaintext.find_first_not_of(static_cast<char>(padLength), facts.plaintext.size() - padLength) !=
+               std::string::npos) {
         result.findings.push_back(
             {false, 0, 0, "the pad bytes differ from each other; baselineconf did not write this file"});
     }
-    CheckResult inner;
-    checkJson(facts.plaintext.substr(0, facts.plaintext.size() - padLength), environment, inner);
-    result.loads = inner.loads;
-    result.json = inner.json;
-    // Damaged Base64 that still deciphers garbles a block: then it is the cause.
-    for (auto& finding : lint.findings) finding.isError = !result.loads;
-    result.findings.insert(result.findings.begin(), lint.findings.begin(), lint.findings.end());
     for (auto& finding : inner.findings) {
         finding.inDecryptedJson = true;
         result.findings.push_back(std::move(finding));

@@ -22,6 +22,7 @@ struct Finding {
 struct CheckResult {
     bool loads = false;          // the creator would load it
     std::string json;            // the JSON text the creator would parse
+    bool damaged = false;        // a .dat whose deciphered text is not text
     std::vector<Finding> findings;  // in file order within each stage
 };
 
@@ -30,6 +31,17 @@ CheckResult checkJsonText(const std::string& text, ConfigEnvironment& environmen
 
 // The bytes of a baselineconf.dat as they lie on disk.
 CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environment);
+
+// The offset of the first byte that is not well-formed UTF-8 (overlong forms,
+// surrogates and values above U+10FFFF included), or npos.
+std::size_t firstInvalidUtf8(const std::string& text);
+
+// The same, or the first control character other than tab, CR and LF: the
+// first byte that no configuration text holds.
+std::size_t firstNonText(const std::string& text);
+
+// "0x2A": a byte as findings name it.
+std::string hexByte(char byte);
 
 // A finding at a byte offset of `text`.
 Finding findingAt(bool isError, const std::string& text, std::size_t offset, std::string message);

@@ -1,19 +1,23 @@
-// Commands of baselineconf. File I/O is the standard library's, in binary, so
-// the tool sees the bytes as they are; the creator's text-mode reading is
-// modelled where it matters (checking and decoding a .dat).
+// Commands of baselineconf. Files are read with the standard library, in
+// binary, so the tool sees the bytes as they are (the creator's text-mode
+// reading is modelled where it matters); files are written through
+// file_publish, which never leaves a half-written or lost file behind.
 #include "cli.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <ostream>
 #include <sstream>
 #include <system_error>
 
 #include "check.h"
+#include "config/base64.h"
 #include "config/baseline_file.h"
 #include "encode.h"
+#include "platform/file_publish.h"
 #include "platform/text_mode.h"
-#include "tool_files.h"
 
 namespace baseline::tool {
 
@@ -21,26 +25,80 @@ const char* const kUsage =
     "Usage:\n"
     "  baselineconf encode CONFIG.json -o baselineconf.dat [--force]\n"
     "      Checks that the allowlist creator can load CONFIG.json, then encrypts it\n"
-    "      into baselineconf.dat. An existing output file is replaced only with --force.\n"
-    "  baselineconf decode baselineconf.dat\n"
-    "      Prints the JSON text inside baselineconf.dat.\n"
+    "      into baselineconf.dat. An existing output file is replaced only with\n"
+    "      --force, and then in one step: the new file is written beside it first,\n"
+    "      so a failed write leaves the old one as it was.\n"
+    "  baselineconf decode baselineconf.dat [-o CONFIG.json [--force]]\n"
+    "      Prints the JSON text inside baselineconf.dat, or writes it to CONFIG.json\n"
+    "      (replacing an existing file only with --force). A damaged file, or one\n"
+    "      made with another key, is not decoded; --force with -o writes what could\n"
+    "      be deciphered, for recovery.\n"
     "  baselineconf check FILE\n"
     "      Reports what would stop the allowlist creator from loading FILE (a .dat or\n"
-    "      a .json) and what loads but is probably not meant. Exit value 0 when the\n"
-    "      creator can load it, 1 otherwise.\n"
-    "  baselineconf --help\n"
+    "      a .json) and what loads but is probably not meant.\n"
+    "  baselineconf help, -h or --help (as the first argument)\n"
     "      Shows this text.\n"
     "\n"
     "encode --no-check encrypts the input as it is, even when the creator would\n"
-    "refuse it; it exists for testing the creator.\n";
+    "refuse it; it exists for testing the creator. An argument after -- is a file\n"
+    "name even when it starts with '-'.\n"
+    "\n"
+    "Exit values:\n"
+    "  0  check: the allowlist creator can load the file; encode, decode: done\n"
+    "  1  check: it cannot; encode, decode: failed, nothing written\n"
+    "  2  usage error\n";
 
 namespace {
 
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
-    return readWholeFile("baselineconf", name, bytes, err);
+    std::error_code code;
+    const auto path = pathOf(name);
+    if (std::filesystem::is_directory(path, code)) {
+        err << "baselineconf: " << name << ": is a directory\n";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << "baselineconf: " << name << ": cannot be opened"
+            << (std::filesystem::exists(path, code) ? "" : " (no such file)") << "\n";
+        return false;
+    }
+    std::ostringstream all;
+    all << in.rdbuf();
+    if (in.bad()) {
+        err << "baselineconf: " << name << ": cannot be read\n";
+        return false;
+    }
+    bytes = std::move(all).str();
+    return true;
+}
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool hasByteOrderMark(const std::string& bytes) { return bytes.rfind(kByteOrderMark, 0) == 0; }
+
+// JSON by its first character; a byte order mark is only ever written before text.
+bool looksLikeJsonContent(const std::string& bytes) {
+    if (hasByteOrderMark(bytes)) return true;
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string::npos && (bytes[first] == '{' || bytes[first] == '[' || bytes[first] == '/');
+}
+
+// Base64 on one line, perhaps with line breaks an editor added.
+bool looksLikeDatContent(const std::string& bytes) {
+    if (bytes.find_first_not_of("\r\n") == std::string::npos) return false;
+    for (const char c : bytes) {
+        if (!isBase64Alphabet(c) && c != '=' && c != '\r' && c != '\n') return false;
+    }
+    return true;
 }
 
 bool looksLikeDat(const std::string& name, const std::string& bytes) {
+    if (hasByteOrderMark(bytes)) return false;
     auto endsWith = [&](const char* suffix) {
         const std::string s = suffix;
         if (name.size() < s.size()) return false;
@@ -53,8 +111,7 @@ bool looksLikeDat(const std::string& name, const std::string& bytes) {
     };
     if (endsWith(".dat")) return true;
     if (endsWith(".json")) return false;
-    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
-    return first != std::string::npos && bytes[first] != '{' && bytes[first] != '[' && bytes[first] != '/';
+    return !looksLikeJsonContent(bytes) && bytes.find_first_not_of(" \t\r\n") != std::string::npos;
 }
 
 void printFindings(const std::string& name, const CheckResult& result, std::ostream& to) {
@@ -86,39 +143,117 @@ int check(const std::string& name, ConfigEnvironment& environment, std::ostream&
     return result.loads ? 0 : 1;
 }
 
-int decode(const std::string& name, ConfigEnvironment& environment, std::ostream& out, std::ostream& err) {
+// Writes `bytes` to `output` so that an existing file is either replaced
+// whole or left as it was.
+bool writeOutput(const std::string& input, const std::string& output, const std::string& bytes, bool replace,
+                 std::ostream& err) {
+    using fileops::PathKind;
+    const auto refuse = [&](const std::string& why) {
+        err << "baselineconf: " << output << ": " << why << "\n";
+        return false;
+    };
+    if (fileops::sameFile(input, output)) return refuse("is the input file; write to another file");
+    switch (fileops::pathKind(output)) {
+        case PathKind::directory: return refuse("is a directory");
+        case PathKind::symbolicLink: {
+            std::error_code code;
+            return refuse(std::filesystem::exists(pathOf(output), code)
+                              ? "is a symbolic link; name the file it points to"
+                              : "is a symbolic link that points to nothing; it is not followed");
+        }
+        case PathKind::other: return refuse("is not a plain file");
+        case PathKind::file:
+            if (!replace) return refuse("already exists; use --force to replace it");
+            break;
+        case PathKind::missing: break;
+    }
+    std::string temporary, error;
+    if (!fileops::writeBeside(output, bytes, temporary, error)) {
+        return refuse(error + (replace ? "; the existing file is unchanged" : ""));
+    }
+    bool existed = false;
+    if (!fileops::publish(temporary, output, replace, existed, error)) {
+        fileops::removeQuietly(temporary);
+        return refuse(existed ? "already exists; use --force to replace it" : error);
+    }
+    return true;
+}
+
+int decode(const std::string& name, const std::string& output, bool force, ConfigEnvironment& environment,
+           std::ostream& out, std::ostream& err) {
     std::string bytes;
     if (!readFile(name, bytes, err)) return 1;
-    std::string json;
-    if (!decryptBaselineText(textModeContent(bytes), json)) {
-        const CheckResult result = checkDatFile(bytes, environment);
-        printFindings(name, result, err);
-        err << "baselineconf: " << name << ": cannot be decoded\n";
+    if (looksLikeJsonContent(bytes)) {
+        err << "baselineconf: " << name
+            << ": is a JSON configuration, not a baselineconf.dat; decode takes the encrypted file (check and "
+               "encode take this one)\n";
         return 1;
     }
-    out << json;
-    out.flush();
-    return out ? 0 : 1;
+    std::string json;
+    DecryptFacts facts;
+    const DecryptOutcome outcome = decryptBaselineTextDetailed(textModeContent(bytes), json, &facts);
+    std::string text;  // all that was deciphered, without the pad when there is one
+    if (outcome == DecryptOutcome::ok) {
+        text = facts.plaintext.substr(0, facts.plaintext.size() - static_cast<unsigned char>(facts.plaintext.back()));
+    } else if (outcome == DecryptOutcome::badPadding) {
+        text = facts.plaintext;
+    }
+    const bool damaged = outcome != DecryptOutcome::ok || firstNonText(text) != std::string::npos;
+    if (damaged) {
+        printFindings(name, checkDatFile(bytes, environment), err);
+        if (!force || text.empty()) {
+            err << "baselineconf: " << name << ": cannot be decoded"
+                << (text.empty() ? "" : "; with --force, -o FILE receives what could be deciphered, for recovery")
+                << "\n";
+            return 1;
+        }
+    }
+    if (output.empty()) {
+        out << text;
+        out.flush();
+        return out ? 0 : 1;
+    }
+    if (!writeOutput(name, output, text, force, err)) return 1;
+    out << output << ": written (" << text.size() << " bytes"
+        << (damaged ? " deciphered from a damaged file, for recovery; it is not a valid configuration" : " of JSON")
+        << ")\n";
+    return 0;
 }
 
 int encode(const std::string& input, const std::string& output, bool force, bool noCheck,
            ConfigEnvironment& environment, std::ostream& out, std::ostream& err) {
-    std::string json;
-    if (!readFile(input, json, err)) return 1;
+    std::string bytes;
+    if (!readFile(input, bytes, err)) return 1;
+    if (!noCheck && looksLikeDatContent(bytes)) {
+        err << "baselineconf: " << input
+            << ": is a baselineconf.dat (Base64 text), not a JSON configuration; encode takes the JSON (decode "
+               "gives it back)\n";
+        return 1;
+    }
     if (!noCheck) {
-        const CheckResult result = checkJsonText(json, environment);
+        const CheckResult result = checkJsonText(bytes, environment);
         printFindings(input, result, err);
         if (!result.loads) {
             err << "baselineconf: " << input << ": not encoded, the allowlist creator could not load it\n";
             return 1;
         }
     }
-    std::error_code code;
-    const auto outputPath = pathOfUtf8(output);
-    if (!force && std::filesystem::exists(outputPath, code)) {
-        err << "baselineconf: " << output << ": already exists; use --force to replace it\n";
+    std::string json = bytes;
+    const std::size_t bom = hasByteOrderMark(json) ? 3 : 0;
+    json.erase(0, bom);
+    // decode tells a damaged file by deciphered bytes that are no text, so a
+    // .dat must hold nothing else.
+    const std::size_t notText = firstNonText(json);
+    if (!noCheck && notText != std::string::npos) {
+        const Finding finding = findingAt(true, bytes, bom + notText,
+                                          "byte " + hexByte(json[notText]) +
+                                              " is neither UTF-8 text nor tab, CR or LF; a .dat holds only UTF-8 "
+                                              "text, or it could not be told from a damaged one");
+        printFindings(input, CheckResult{false, "", false, {finding}}, err);
+        err << "baselineconf: " << input << ": not encoded; save it as UTF-8 text\n";
         return 1;
     }
+    if (bom != 0) err << input << ": note: the UTF-8 byte order mark at its start is left out of the .dat\n";
     const std::string dat = encryptBaselineText(json);
     // What the creator will read back must be what was asked for.
     std::string back;
@@ -126,13 +261,7 @@ int encode(const std::string& input, const std::string& output, bool force, bool
         err << "baselineconf: " << input << ": internal error: the encoding does not read back\n";
         return 1;
     }
-    std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
-    file << dat;
-    file.close();
-    if (!file) {
-        err << "baselineconf: " << output << ": cannot be written\n";
-        return 1;
-    }
+    if (!writeOutput(input, output, dat, force, err)) return 1;
     out << output << ": written (" << dat.size() << " characters of Base64 from " << json.size()
         << " bytes of JSON)\n";
     return 0;
@@ -143,32 +272,71 @@ int usageError(const std::string& message, std::ostream& err) {
     return 2;
 }
 
+int runCommand(const std::vector<std::string>& arguments, ConfigEnvironment& environment, std::ostream& out,
+               std::ostream& err) {
+    if (arguments.empty()) return usageError("no command given", err);
+    const std::string& command = arguments[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return 0;
+    }
+    std::vector<std::string> files;
+    std::optional<std::string> output;
+    bool force = false, noCheck = false, filesOnly = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (filesOnly) {
+            files.push_back(argument);
+        } else if (argument == "--") {
+            filesOnly = true;
+        } else if (argument == "-o" || argument == "--output") {
+            if (i + 1 == arguments.size()) return usageError(argument + " needs a file name", err);
+            if (output) return usageError("the output is given twice (" + argument + ")", err);
+            output = arguments[++i];
+            if (output->empty()) return usageError(argument + " needs a file name", err);
+        } else if (argument == "--force") {
+            if (force) return usageError("--force is given twice", err);
+            force = true;
+        } else if (argument == "--no-check") {
+            if (noCheck) return usageError("--no-check is given twice", err);
+            noCheck = true;
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            return usageError("unknown option " + argument, err);
+        } else {
+            files.push_back(argument);
+        }
+    }
+    if (command == "encode") {
+        if (files.size() != 1 || !output) return usageError("encode needs CONFIG.json and -o OUTPUT", err);
+        return encode(files[0], *output, force, noCheck, environment, out, err);
+    }
+    if (command == "decode") {
+        if (files.size() != 1 || noCheck) return usageError("decode takes one file, -o OUTPUT and --force", err);
+        if (force && !output) return usageError("decode --force writes only to a file: add -o OUTPUT", err);
+        return decode(files[0], output.value_or(""), force, environment, out, err);
+    }
+    if (command == "check") {
+        if (files.size() != 1 || output || force || noCheck) {
+            return usageError("check takes one file and no options", err);
+        }
+        return check(files[0], environment, out, err);
+    }
+    return usageError("unknown command " + command, err);
+}
+
 }  // namespace
 
 int runBaselineconf(const std::vector<std::string>& arguments, ConfigEnvironment& environment,
                     std::ostream& out, std::ostream& err) {
-    ToolArguments parsed;
-    std::string error;
-    if (!parseToolArguments(arguments, {"--force", "--no-check"}, parsed, error)) return usageError(error, err);
-    if (parsed.help) {
-        out << kUsage;
-        return 0;
+    // No input may end the tool another way than with a finding and 1.
+    try {
+        return runCommand(arguments, environment, out, err);
+    } catch (const std::exception& failure) {
+        err << "baselineconf: error: " << failure.what() << "\n";
+    } catch (...) {
+        err << "baselineconf: error: an unexpected failure\n";
     }
-    if (arguments.empty()) return usageError("no command given", err);
-    const std::string& command = parsed.command;
-    const std::vector<std::string>& files = parsed.files;
-    const std::string& output = parsed.output;
-    const bool force = parsed.has("--force"), noCheck = parsed.has("--no-check");
-    const bool encodeOptions = !output.empty() || force || noCheck;
-    if (command == "encode") {
-        if (files.size() != 1 || output.empty()) return usageError("encode needs CONFIG.json and -o OUTPUT", err);
-        return encode(files[0], output, force, noCheck, environment, out, err);
-    }
-    if (command == "decode" || command == "check") {
-        if (files.size() != 1 || encodeOptions) return usageError(command + " takes one file and no options", err);
-        return command == "decode" ? decode(files[0], environment, out, err) : check(files[0], environment, out, err);
-    }
-    return usageError("unknown command " + command, err);
+    return 1;
 }
 
 }  // namespace baseline::tool

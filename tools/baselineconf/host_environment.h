@@ -12,6 +12,7 @@ public:
     std::u16string toUtf16(const std::string& utf8) override;
     bool expand(const std::u16string& path, std::u16string& expanded) override;
     bool isAccessibleDirectory(const std::u16string& path) override;
+    bool seesWindowsPaths() const override { return false; }
 };
 
 }  // namespace baseline::tool

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fileidentity/file_identity.h"
+#include "platform/file_identity_records.h"
 
 namespace baseline::win32 {
 

@@ -6,6 +6,8 @@
 
 #include <wincrypt.h>
 
+#include <io.h>
+
 #include <cstdio>
 #include <utility>
 
@@ -47,6 +49,20 @@ struct HandleTraits {
     static void close(Type handle) { CloseHandle(handle); }
 };
 
+// CreateFileW reports failure as INVALID_HANDLE_VALUE, not as null.
+struct FileTraits {
+    using Type = HANDLE;
+    static Type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(Type handle) { CloseHandle(handle); }
+};
+
+// A C runtime file descriptor; closing it closes the handle it took over.
+struct DescriptorTraits {
+    using Type = int;
+    static Type invalid() { return -1; }
+    static void close(Type descriptor) { _close(descriptor); }
+};
+
 struct FindTraits {
     using Type = HANDLE;
     static Type invalid() { return INVALID_HANDLE_VALUE; }
@@ -60,6 +76,8 @@ struct FileStreamTraits {
 };
 
 using UniqueHandle = Unique<HandleTraits>;
+using UniqueFile = Unique<FileTraits>;
+using UniqueDescriptor = Unique<DescriptorTraits>;
 using UniqueFind = Unique<FindTraits>;
 using UniqueFileStream = Unique<FileStreamTraits>;
 

@@ -8,6 +8,7 @@
 #include <io.h>
 #include <cstdio>
 
+#include "platform/file_time.h"
 #include "platform/long_path.h"
 #include "platform/utf.h"
 #include "platform/win32/handles.h"
@@ -397,8 +398,7 @@ bool Win32Platform::wstat64(const std::u16string& path, FileStatus& status) {
         if (!GetFileAttributesExW(asWide(systemPath(path)), GetFileExInfoStandard, &data)) return false;
         const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                     data.ftLastWriteTime.dwLowDateTime;
-        // 100-nanosecond units since 1601 to seconds since 1970.
-        status.modifiedTime = static_cast<std::int64_t>((ticks - 116444736000000000ULL) / 10000000ULL);
+        status.modifiedTime = fileTimeToUnixSeconds(ticks);
         status.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         return true;
     }
@@ -417,22 +417,27 @@ int Win32Platform::waccess(const std::u16string& path, int mode) {
 }
 
 FileStream Win32Platform::createNewTextFile(const std::u16string& path) {
+    const std::u16string system = systemPath(path);
     // CREATE_NEW makes the existence test and the creation one step, so a file
     // that appeared since the name was chosen is never truncated.
-    HANDLE file = CreateFileW(asWide(systemPath(path)), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
-    if (descriptor == -1) {
-        CloseHandle(file);
-        DeleteFileW(asWide(systemPath(path)));  // ours, and still empty
-        SetLastError(ERROR_OPEN_FAILED);
-        return 0;
+    win32::UniqueFile file(CreateFileW(asWide(system), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 0;  // GetLastError tells why: ERROR_FILE_EXISTS when the name is taken
+    // The handle passes to a descriptor and the descriptor to a stream; what
+    // fails on the way is closed by its owner and the file, ours and still
+    // empty, is removed.
+    std::FILE* stream = nullptr;
+    {
+        win32::UniqueDescriptor descriptor(_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_WRONLY | _O_TEXT));
+        if (descriptor) {
+            file.release();  // the descriptor closes it now
+            stream = _wfdopen(descriptor.get(), L"wt");
+            if (stream != nullptr) descriptor.release();
+        }
     }
-    FILE* stream = _wfdopen(descriptor, L"wt");
     if (stream == nullptr) {
-        _close(descriptor);
-        DeleteFileW(asWide(systemPath(path)));
+        file.reset();
+        DeleteFileW(asWide(system));
         SetLastError(ERROR_OPEN_FAILED);
         return 0;
     }

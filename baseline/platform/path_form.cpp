@@ -1,6 +1,7 @@
 // Expansion and normal form of configured paths.
-#include "config/path_form.h"
+#include "platform/path_form.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -27,8 +28,18 @@ std::u16string lowerAscii(std::u16string text) {
     return text;
 }
 
+std::u16string collapseSeparators(std::u16string path) {
+    std::size_t kept = std::min<std::size_t>(path.size(), 2);
+    for (std::size_t i = kept; i < path.size(); ++i) {
+        if (path[i] == u'\\' && i > 2 && path[i - 1] == u'\\') continue;
+        path[kept++] = path[i];
+    }
+    path.resize(kept);
+    return path;
+}
+
 std::u16string normalizePath(std::u16string path) {
-    path = lowerAscii(std::move(path));
+    path = lowerAscii(collapseSeparators(std::move(path)));
     if (!path.empty() && path.back() == u'\\') path.pop_back();
     return path;
 }

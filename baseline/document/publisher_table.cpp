@@ -1,6 +1,6 @@
 // The insertion-ordered publisher table: a vector of entries with a hash index
 // by exact name.
-#include "discovery/discovery_records.h"
+#include "document/document_records.h"
 
 namespace baseline {
 

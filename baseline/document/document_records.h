@@ -1,12 +1,11 @@
 // The records a build run collects and the document lists: counters, the
-// publisher table with its entries, allowed directories, and the publisher
-// names every run allows.
+// publisher table with its entries and the allowed directories. Discovery
+// fills them; the writer only reads them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -62,15 +61,6 @@ public:
 private:
     std::vector<Item> items_;
     std::unordered_map<std::u16string, std::size_t> index_;
-};
-
-// Allowed and not mutable in every run, in this order.
-inline constexpr std::u16string_view kBuiltInPublisherNames[] = {
-    u"Morvane Technologies (Pvt) Ltd.",
-    u"Morvane Technologies Private Limited",
-    u"Morvane Technologies Limited",
-    u"Morvane Technologies (P) Ltd.",
-    u"Pellworth, LLC",
 };
 
 }  // namespace baseline
