@@ -12,14 +12,12 @@
 #include <io.h>
 
 #include "platform/win32/win32_platform.h"
+#include "tool_files.h"
 
 int wmain(int argc, wchar_t** argv) {
     // Decoded JSON goes out byte for byte, without LF becoming CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.push_back(baseline::encodeUtf8(reinterpret_cast<const char16_t*>(argv[i])));
-    }
+    const std::vector<std::string> arguments = baseline::tool::utf8Arguments(argc, argv);
     baseline::Win32Platform platform;
     baseline::PlatformConfigEnvironment environment(platform);
     return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr);

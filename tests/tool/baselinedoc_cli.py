@@ -1,0 +1,287 @@
+#!/usr/bin/env python3
+"""baselinedoc as an administrator runs it, natively or under Wine:
+
+    baselinedoc_cli.py --source DIR [--documents DIR] -- COMMAND...
+
+COMMAND is how to start the tool (for Windows: a Wine runner and
+baselinedoc.exe). Every run happens in a fresh directory with relative file
+names, so the same test serves both builds. Documents are made here in the
+creator's byte layout (make_documents.py) and then damaged in every way that
+check must name; --documents adds documents the creator itself wrote
+(worked.json, failed.json, cut.json from baselinedoc_wine.py)."""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import make_documents  # noqa: E402
+
+failures = []
+passes = []
+
+
+def check(condition, what):
+    (passes if condition else failures).append(what)
+    if not condition:
+        print("FAIL: " + what)
+
+
+class Tool:
+    def __init__(self, command, workdir):
+        self.command, self.workdir = command, workdir
+
+    def run(self, *args):
+        done = subprocess.run(self.command + list(args), cwd=self.workdir, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=300,
+                              env=dict(os.environ, WINEDEBUG="-all", LANG="C.UTF-8"))
+        text = lambda b: b.decode("utf-8", "replace").replace("\r\n", "\n")
+        return done.returncode, text(done.stdout), text(done.stderr)
+
+    def write(self, name, data):
+        with open(os.path.join(self.workdir, name), "wb") as f:
+            f.write(data)
+
+    def read(self, name):
+        with open(os.path.join(self.workdir, name), "rb") as f:
+            return f.read()
+
+
+def worked_example(source):
+    """The worked example the creator's own tests reproduce byte for byte."""
+    import ast
+    text = open(os.path.join(source, "tests", "host", "worked_example.h"), encoding="utf-8").read()
+    body = text[text.index("kWorkedExample = {"):]
+    body = body[:body.index("};")]
+    lines = [ast.literal_eval(l) for l in re.findall(r'^\s*("(?:[^"\\]|\\.)*"),?\s*$', body, re.M)]
+    return "\r\n".join(lines).encode("utf-8")
+
+
+def replace_once(data, old, new):
+    assert old in data, old
+    return data.replace(old, new, 1)
+
+
+def damaged(base):
+    """(name, bytes, what check must say) for every kind of fault."""
+    entry = base.index(b'"ftype" : "application"')
+    failed_run = base[:base.index(b'],"publishers"')] + (
+        b',"misc" : {\r\n\t"globalstrictpub" : false\r\n},"discoverysummary" : {\r\n\t"alloweddircnt" : 0,'
+        b'\r\n\t"allowedfilecnt" : 3,\r\n\t"allowedpubcnt" : 0,\r\n\t"dircnt" : 5,\r\n\t"endtime" : "x",'
+        b'\r\n\t"filecnt" : 3,\r\n\t"starttime" : "y",\r\n\t"status" : "failed",\r\n\t"supportedfilecnt" : 3\r\n}}}')
+    return [
+        ("empty", b"", "holds no JSON value"),
+        ("not-utf8", replace_once(base, b"tool000002.exe", b"tool\xff00002.exe"), "not valid UTF-8"),
+        ("cut-off", base[:len(base) // 2], "cut off after"),
+        ("failed-run", failed_run, "the run failed"),
+        ("missing-key", replace_once(base, b'\t"mtime" : 1710410400,\r\n', b""), 'key "mtime" is missing'),
+        ("wrong-type", replace_once(base, b'"mtime" : 1710410400', b'"mtime" : "1710410400"'),
+         "mtime: must be an integer, not a string"),
+        ("fraction", replace_once(base, b'"mtime" : 1710410400', b'"mtime" : 1710410400.5'),
+         "mtime: must be an integer"),
+        ("unknown-key", replace_once(base, b'"attr" : 32,', b'"attr" : 32,\r\n\t"extra" : 1,'), 'unknown key "extra"'),
+        ("duplicate-key", replace_once(base, b'"attr" : 32,', b'"attr" : 32,\r\n\t"attr" : 32,'), 'key "attr" appears twice'),
+        ("duplicate-id", replace_once(base, b'"id" : 2,', b'"id" : 1,'), "id 1 is used twice"),
+        ("parent-is-file", replace_once(base, b'"pid" : 1,', b'"pid" : 2,'), "names no earlier directory entry"),
+        ("parent-later", replace_once(base, b'"pid" : 1,', b'"pid" : 999999,'), "parent id 999999 names no earlier"),
+        ("bad-ftype", replace_once(base, b'"ftype" : "application"', b'"ftype" : "program"'), 'not "program"'),
+        ("osdrive-2", replace_once(base, b'"osdrive" : 1,', b'"osdrive" : 2,'), "out of range for the system-drive flag"),
+        ("half-signer", replace_once(base[:entry] + base[entry:].replace(b'\t"issuer" : "Contoso Utilities CA",\r\n', b"", 1),
+                                     b"", b""), '"serialno", "issuer" and "pubname" come together'),
+        ("directory-signed", replace_once(base, b'"ftype" : "directory",', b'"ftype" : "directory",\r\n\t"pubname" : "X",'),
+         "a directory entry carries signer or version keys"),
+        ("count-mismatch", re.sub(rb'"supportedfilecnt" : (\d+)', lambda m: b'"supportedfilecnt" : %d' % (int(m.group(1)) + 1), base),
+         "supportedfilecnt: %d should be equal to the"),
+        ("status-failed", replace_once(base, b'"status" : "succeed"', b'"status" : "failed"'), 'the run failed ("status" : "failed")'),
+        ("bad-status", replace_once(base, b'"status" : "succeed"', b'"status" : "done"'), 'must be "succeed" or "failed"'),
+        ("bad-platform", replace_once(base, b'"platform" : "64-bit"', b'"platform" : "ARM"'), 'must be "64-bit" or "32-bit"'),
+        ("missing-section", replace_once(base, b',"misc" : {\r\n\t"globalstrictpub" : false\r\n}', b""), 'key "misc" is missing'),
+        ("trailing", base + b"}", "after the end of the document"),
+        ("comment", b"// note\r\n" + base, "expected a value"),
+        ("duplicate-publisher", replace_once(base, b'"pubname" : "Pellworth, LLC"', b'"pubname" : "Morvane Technologies Limited"'),
+         "is listed twice"),
+        ("duplicate-directory", replace_once(base, b'"dirpath" : "%SYSTEMDRIVE%\\\\Tools"', b'"dirpath" : "%windir%\\\\"'),
+         "is listed twice"),
+        ("deep", b"[" * 100 + b"]" * 100, "nested more than 64 levels deep"),
+        ("root-array", b"[]", "the document must be an object"),
+    ]
+
+
+def case_check(tool, base):
+    tool.write("good.json", base)
+    rc, out, err = tool.run("check", "good.json")
+    check(rc == 0 and "good.json: a complete allowlist document" in out and not err,
+          "a document in the creator's layout is complete: %d %s%s" % (rc, out, err))
+    for name, data, expected in damaged(base):
+        if "%d" in expected:
+            count = int(re.search(rb'"supportedfilecnt" : (\d+)', data).group(1))
+            expected = expected % count
+        tool.write(name + ".json", data)
+        rc, out, err = tool.run("check", name + ".json")
+        findings = [l for l in out.splitlines() if l.startswith(name + ".json: error: ")]
+        check(rc == 1 and any(expected in l for l in findings) and out.rstrip().endswith(")")
+              and "not a complete allowlist document" in out.splitlines()[-1],
+              "check %s: exit 1 and %r among the findings, got %d:\n%s%s" % (name, expected, rc, out, err))
+        where = [l for l in findings if expected in l]
+        check(all(re.match(re.escape(name) + r"\.json: error: line \d+", l) for l in where),
+              "check %s: the finding names its line: %s" % (name, where))
+
+
+def case_creator_documents(tool, documents):
+    expectations = {"worked.json": (0, "a complete allowlist document"),
+                    "failed.json": (1, "the run failed"),
+                    "cut.json": (1, "cut off after")}
+    for name, (code, text) in expectations.items():
+        shutil.copy(os.path.join(documents, name), os.path.join(tool.workdir, name))
+        rc, out, err = tool.run("check", name)
+        check(rc == code and text in out, "the creator's %s: exit %d and %r, got %d:\n%s%s" % (name, code, text, rc, out, err))
+        rc, out, err = tool.run("summary", name)
+        check(rc == 0 and "Allowlist " + name in out, "summary of the creator's %s: %d %s%s" % (name, rc, out, err))
+        rc, out, err = tool.run("report", name, "-o", name + ".html", "--force")
+        check(rc == 0 and b"<script type=\"application/json\" id=\"data\">" in tool.read(name + ".html"),
+              "report of the creator's %s: %d %s%s" % (name, rc, out, err))
+    rc, out, err = tool.run("diff", "worked.json", "worked.json")
+    check(rc == 0 and "the same but for the run's times" in out, "the creator's document against itself: %d %s%s" % (rc, out, err))
+
+
+def case_summary(tool, source):
+    tool.write("worked.json", worked_example(source))
+    rc, out, err = tool.run("summary", "worked.json")
+    for line in ["  Title:        Finance", "  Description:  Finance desktops",
+                 "  Created:      2025-12-08 09:33:45 UTC",
+                 "  Run:          Mon Dec  8 09:33:45 2025 to Mon Dec  8 09:41:02 2025, status succeed",
+                 "  Discovered:   3 directories, 1 files, 1 supported files",
+                 "  Allowed:      1 directories, 1 files, 6 publishers",
+                 "  1\tExample Software Ltd  (allowed, mutable, 1 certificate)",
+                 "  0\tunsigned executables (no signer)",
+                 "  executables:           1 of 1 allowed"]:
+        check(rc == 0 and line in out.splitlines(), "summary of the worked example shows %r:\n%s%s" % (line, out, err))
+    check(len(out.splitlines()) <= 40, "the summary fits one screen (%d lines)" % len(out.splitlines()))
+    tool.write("hostile.json", make_documents.document(300, hostile=True))
+    rc, out, err = tool.run("summary", "hostile.json")
+    check(rc == 0 and "  7\t<b>Evil & Co</b>  (allowed, 1 certificate)" in out.splitlines(),
+          "a hostile publisher is counted and printed as it is:\n" + out)
+    check(re.search(r"^  (\d+)\tunsigned executables", out, re.M).group(1) == "28", "unsigned executables are counted:\n" + out)
+
+
+def case_diff(tool):
+    tool.write("old.json", make_documents.document(3000))
+    tool.write("new.json", make_documents.document(3000, variant="changed"))
+    rc, out, err = tool.run("diff", "old.json", "new.json")
+    check(rc == 1, "documents that differ: exit 1, got %d %s" % (rc, err))
+    sections = {
+        "Executables added (1):": ["  + C:\\Apps\\App00001\\added.exe"],
+        "Executables removed (1):": ["  - C:\\Apps\\App00001\\tool000006.exe"],
+        "Executables changed (4):": ["      pubname: \"Contoso Utilities\" -> \"Replacement Signer\"",
+                                     "      fver: \"1.0.0.0\" -> \"9.9.9.9\"",
+                                     "      mtime: 2024-03-14 10:00:00 UTC (1710410400) -> 2024-03-14 11:00:00 UTC (1710414000)",
+                                     "  ~ C:\\Apps\\App00001\\TOOL000005.EXE"],
+        "Directories added (1):": ["  + C:\\Apps\\NewDir"],
+        "Directories changed (2):": ["      mutable: true -> false", "      allowstate: 1 -> 0"],
+        "Publishers added (1):": ["  + Replacement Signer"],
+        "Publishers removed (1):": ["  - Pellworth, LLC"],
+        "Certificates added (2):": ["      certificate: issuer \"Northwind Tools CA 2\", serial ffee"],
+        "Allowed directories changed (1):": ["  ~ %SYSTEMDRIVE%\\Tools"],
+    }
+    lines = out.splitlines()
+    for title, expected in sections.items():
+        check(title in lines and all(e in lines for e in expected), "diff shows %s %s:\n%s" % (title, expected, out))
+    check("Executables removed" in out and "TOOL000005" not in out.split("Executables removed")[1].split("\n\n")[0],
+          "a change of letter case alone is no removal")
+    check("cdate" not in out and "starttime" not in out, "the run's times are not differences")
+
+    rc, out, err = tool.run("diff", "--json", "old.json", "new.json")
+    data = json.loads(out) if rc == 1 else {}
+    check(data.get("same") is False and data["executables"]["added"] == ["C:\\Apps\\App00001\\added.exe"]
+          and data["publishers"]["removed"] == ["Pellworth, LLC"]
+          and {"field": "fver", "old": "\"1.0.0.0\"", "new": "\"9.9.9.9\""} in
+          [c for item in data["executables"]["changed"] for c in item["changes"]],
+          "diff --json carries the same changes: %d %s" % (rc, out[:400]))
+
+    tool.write("later.json", make_documents.document(3000, cdate=1765286425))
+    later = tool.read("later.json").replace(b"Mon Dec  8 09:33:45 2025", b"Tue Dec  9 10:00:00 2025")
+    tool.write("later.json", later)
+    rc, out, err = tool.run("diff", "old.json", "later.json")
+    check(rc == 0 and "the same but for the run's times" in out, "only the run's times differ: exit 0, got %d %s%s" % (rc, out, err))
+    rc, out, err = tool.run("diff", "--json", "old.json", "later.json")
+    check(rc == 0 and json.loads(out)["same"] is True, "diff --json of the same: exit 0, same true")
+
+    tool.write("cut.json", tool.read("old.json")[:5000])
+    rc, out, err = tool.run("diff", "old.json", "cut.json")
+    check(rc == 2 and "cut.json: not a complete allowlist document; not compared" in err,
+          "a cut-off document is trouble, not a difference: %d %s" % (rc, err))
+    rc, out, err = tool.run("diff", "old.json", "missing.json")
+    check(rc == 2 and "missing.json: cannot be opened (no such file)" in err, "a missing document: exit 2, got %d %s" % (rc, err))
+
+
+def case_report(tool):
+    tool.write("hostile.json", make_documents.document(300, hostile=True))
+    rc, out, err = tool.run("report", "hostile.json", "-o", "report.html")
+    page = tool.read("report.html").decode("utf-8")
+    check(rc == 0 and "report.html: written (308 entries)" in out, "report written: %d %s%s" % (rc, out, err))
+    data_text = page.split('<script type="application/json" id="data">')[1].split("</script>")[0]
+    check("<" not in data_text and ">" not in data_text and "&" not in data_text and "\u2028" not in data_text,
+          "the embedded data holds no <, >, & or U+2028")
+    data = json.loads(data_text)
+    paths = [row[0] for row in data["executables"]]
+    for name in make_documents.HOSTILE_NAMES:
+        check(any(p.endswith("\\" + name) for p in paths), "the hostile name %r travels unchanged" % name)
+    check(page.count("<script") == 2 and "http://" not in page and "https://" not in page and "src=" not in page.replace("src=x", ""),
+          "the page loads nothing from elsewhere")
+    check("innerHTML" not in page, "the page's script never uses innerHTML")
+    rc, out, err = tool.run("report", "hostile.json", "-o", "report.html")
+    check(rc == 1 and "already exists; use --force" in err, "an existing report is kept: %d %s" % (rc, err))
+    rc, out, err = tool.run("report", "hostile.json", "-o", "report.html", "--force")
+    check(rc == 0, "--force replaces a report")
+    tool.write("cut.json", tool.read("hostile.json")[:20000])
+    rc, out, err = tool.run("report", "cut.json", "-o", "cut.html")
+    data = json.loads(tool.read("cut.html").decode().split('id="data">')[1].split("</script>")[0])
+    check(rc == 0 and "not a complete allowlist document" in err and data["findings"]
+          and any("cut off" in f[1] for f in data["findings"]),
+          "a cut-off document's report lists why it is incomplete: %d %s" % (rc, err))
+
+
+def case_usage(tool):
+    for args, code, text in [((), 2, "no command given"), (("frobnicate", "x"), 2, "unknown command frobnicate"),
+                             (("check",), 2, "check takes one document"), (("check", "a", "b"), 2, "check takes one document"),
+                             (("diff", "a"), 2, "diff takes OLD and NEW"), (("report", "a"), 2, "report needs DOC and -o"),
+                             (("check", "--bogus", "a"), 2, "unknown option --bogus"),
+                             (("check", "nothing.json"), 1, "nothing.json: cannot be opened (no such file)"),
+                             (("summary", "."), 1, ".: is a directory")]:
+        rc, out, err = tool.run(*args)
+        check(rc == code and text in err, "%s: exit %d and %r, got %d %s" % (args, code, text, rc, err))
+    rc, out, err = tool.run("--help")
+    check(rc == 0 and all(c in out for c in ("baselinedoc check DOC", "baselinedoc summary DOC",
+                                              "baselinedoc diff [--json] OLD NEW", "baselinedoc report DOC -o REPORT.html")),
+          "--help lists the four commands")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--documents")
+    parser.add_argument("tool", nargs="+")
+    args = parser.parse_args()
+    work = tempfile.mkdtemp(prefix="baselinedoc-")
+    tool = Tool(args.tool, work)
+    try:
+        case_usage(tool)
+        case_check(tool, make_documents.document(60))
+        case_summary(tool, args.source)
+        case_diff(tool)
+        case_report(tool)
+        if args.documents:
+            case_creator_documents(tool, args.documents)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d passed, %d failed" % (len(passes), len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,187 @@
+// Commands of baselinedoc. Documents are read whole, in binary, and never
+// written: the only file the tool creates is a report, and only where no file
+// of that name exists unless --force is given.
+#include "cli.h"
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "diff.h"
+#include "document.h"
+#include "report.h"
+#include "summary.h"
+#include "tool_files.h"
+
+namespace baseline::doc {
+
+const char* const kUsage =
+    "Usage:\n"
+    "  baselinedoc check DOC\n"
+    "      Tells whether DOC is a complete allowlist document, as the allowlist creator\n"
+    "      writes one, and where it falls short. Exit value 0 when complete, 1 when not.\n"
+    "  baselinedoc summary DOC\n"
+    "      The header, the counters and the status; the publishers with the executables\n"
+    "      each signed; the unsigned executables; the allowed items that are mutable.\n"
+    "  baselinedoc diff [--json] OLD NEW\n"
+    "      What changed between two documents, files matched by path without regard to\n"
+    "      letter case. Exit value 0 when they are the same but for the run's times,\n"
+    "      1 when they differ, 2 on trouble.\n"
+    "  baselinedoc report DOC -o REPORT.html [--force]\n"
+    "      One self-contained HTML page with the header, the counters and tables of\n"
+    "      publishers, directories and executables to sort, search and filter. An\n"
+    "      existing REPORT.html is replaced only with --force.\n"
+    "  baselinedoc --help\n"
+    "      Shows this text.\n"
+    "\n"
+    "baselinedoc only reads allowlist documents; it never changes one.\n";
+
+namespace {
+
+bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
+    return tool::readWholeFile("baselinedoc", name, bytes, err);
+}
+
+bool load(const std::string& name, Document& document, std::ostream& err) {
+    std::string bytes;
+    if (!readFile(name, bytes, err)) return false;
+    readDocument(std::move(bytes), document);
+    return true;
+}
+
+constexpr std::size_t kFindingsShown = 200;
+
+void printFindings(const std::string& name, const Document& document, std::ostream& to) {
+    std::size_t shown = 0;
+    for (const Finding& f : document.findings) {
+        if (shown++ == kFindingsShown) {
+            to << name << ": error: " << document.findings.size() - kFindingsShown << " more findings not shown\n";
+            break;
+        }
+        to << name << ": error: " << f.where << ": " << f.what << "\n";
+    }
+}
+
+int check(const std::string& name, std::ostream& out, std::ostream& err) {
+    Document document;
+    if (!load(name, document, err)) return 1;
+    printFindings(name, document, out);
+    std::size_t directories = 0;
+    for (const FileEntry& f : document.files) directories += f.isDirectory ? 1 : 0;
+    const std::string counts = std::to_string(directories) + " directory entries, " +
+                               std::to_string(document.files.size() - directories) + " executables, " +
+                               std::to_string(document.publishers.size()) + " publishers, " +
+                               std::to_string(document.directories.size()) + " allowed directories";
+    if (document.complete()) {
+        out << name << ": a complete allowlist document (" << counts << ")\n";
+        return 0;
+    }
+    out << name << ": not a complete allowlist document (" << document.findings.size() << " finding"
+        << (document.findings.size() == 1 ? "" : "s") << "; read: " << counts << ")\n";
+    return 1;
+}
+
+int summary(const std::string& name, std::ostream& out, std::ostream& err) {
+    Document document;
+    if (!load(name, document, err)) return 1;
+    printSummary(name, document, out);
+    return 0;
+}
+
+int diff(const std::string& oldName, const std::string& newName, bool json, std::ostream& out, std::ostream& err) {
+    // The two documents are read side by side; each has its own messages.
+    Document before, after;
+    std::ostringstream oldErrors, newErrors;
+    bool oldRead = false, newRead = false;
+    std::thread other([&] { newRead = load(newName, after, newErrors); });
+    oldRead = load(oldName, before, oldErrors);
+    other.join();
+    err << oldErrors.str() << newErrors.str();
+    if (!oldRead || !newRead) return 2;
+    // Comparing what could not be read whole would report its missing part as
+    // removed: that is trouble, not a difference.
+    bool trouble = false;
+    for (const auto* d : {&before, &after}) {
+        if (d->complete()) continue;
+        const std::string& name = d == &before ? oldName : newName;
+        printFindings(name, *d, err);
+        err << "baselinedoc: " << name << ": not a complete allowlist document; not compared\n";
+        trouble = true;
+    }
+    if (trouble) return 2;
+    const DocumentDiff result = compareDocuments(before, after);
+    if (json) {
+        printDiffJson(oldName, newName, result, out);
+    } else {
+        printDiff(oldName, newName, result, out);
+    }
+    out.flush();
+    if (!out) return 2;
+    return result.same() ? 0 : 1;
+}
+
+int report(const std::string& name, const std::string& output, bool force, std::ostream& out, std::ostream& err) {
+    Document document;
+    if (!load(name, document, err)) return 1;
+    std::error_code code;
+    const auto outputPath = tool::pathOfUtf8(output);
+    if (!force && std::filesystem::exists(outputPath, code)) {
+        err << "baselinedoc: " << output << ": already exists; use --force to replace it\n";
+        return 1;
+    }
+    std::ostringstream page;
+    writeReport(name, document, page);
+    std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
+    file << page.str();
+    file.close();
+    if (!file) {
+        err << "baselinedoc: " << output << ": cannot be written\n";
+        return 1;
+    }
+    if (!document.complete()) {
+        err << "baselinedoc: " << name << ": not a complete allowlist document (" << document.findings.size()
+            << " findings, listed at the top of the report)\n";
+    }
+    out << output << ": written (" << document.files.size() << " entries)\n";
+    return 0;
+}
+
+int usageError(const std::string& message, std::ostream& err) {
+    err << "baselinedoc: " << message << "\n\n" << kUsage;
+    return 2;
+}
+
+}  // namespace
+
+int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    tool::ToolArguments parsed;
+    std::string error;
+    if (!tool::parseToolArguments(arguments, {"--force", "--json"}, parsed, error)) return usageError(error, err);
+    if (parsed.help) {
+        out << kUsage;
+        return 0;
+    }
+    if (arguments.empty()) return usageError("no command given", err);
+    const std::string& command = parsed.command;
+    const std::vector<std::string>& files = parsed.files;
+    const std::string& output = parsed.output;
+    const bool force = parsed.has("--force"), json = parsed.has("--json"), outputGiven = parsed.outputGiven;
+    if (command == "check" || command == "summary") {
+        if (files.size() != 1 || outputGiven || force || json) return usageError(command + " takes one document and no options", err);
+        return command == "check" ? check(files[0], out, err) : summary(files[0], out, err);
+    }
+    if (command == "diff") {
+        if (files.size() != 2 || outputGiven || force) return usageError("diff takes OLD and NEW, and --json", err);
+        return diff(files[0], files[1], json, out, err);
+    }
+    if (command == "report") {
+        if (files.size() != 1 || output.empty() || json) return usageError("report needs DOC and -o REPORT.html", err);
+        return report(files[0], output, force, out, err);
+    }
+    return usageError("unknown command " + command, err);
+}
+
+}  // namespace baseline::doc

@@ -1,0 +1,137 @@
+// The summary: header, counters and status, publishers with what they signed,
+// and the mutable allowed items, which are where an allowlist is weakest.
+#include "summary.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+#include <unordered_map>
+
+namespace baseline::doc {
+
+std::string utcText(std::int64_t seconds) {
+    // Civil date from days since 1970 (proleptic Gregorian), so that no C
+    // runtime's gmtime range or time zone comes into it.
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld UTC", static_cast<long long>(year),
+                  static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(rest / 3600),
+                  static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+    return text;
+}
+
+Tally tally(const Document& document) {
+    Tally t;
+    std::unordered_map<Text, std::size_t> index;
+    for (const Publisher& publisher : document.publishers) {
+        if (index.emplace(publisher.pubname, t.publishers.size()).second) {
+            t.publishers.push_back({publisher.pubname, 0, &publisher});
+        }
+    }
+    for (const FileEntry& entry : document.files) {
+        const bool allowed = entry.allowstate != 0;
+        if (entry.isDirectory) {
+            ++t.directories;
+            if (allowed) {
+                ++t.allowedDirectories;
+                if (entry.isMutable) ++t.mutableAllowedDirectories;
+            }
+            continue;
+        }
+        ++t.executables;
+        if (allowed) {
+            ++t.allowedExecutables;
+            if (entry.isMutable) ++t.mutableAllowedExecutables;
+        }
+        if (!entry.hasSigner) {
+            ++t.unsigned_;
+            continue;
+        }
+        const auto [at, inserted] = index.emplace(entry.pubname, t.publishers.size());
+        if (inserted) t.publishers.push_back({entry.pubname, 0, nullptr});
+        ++t.publishers[at->second].executables;
+    }
+    for (const AllowedDirectory& directory : document.directories) {
+        if (directory.isMutable) ++t.mutableListedDirectories;
+    }
+    return t;
+}
+
+namespace {
+
+constexpr std::size_t kPublisherLines = 12;
+
+std::string yesNo(bool value) { return value ? "yes" : "no"; }
+
+}  // namespace
+
+void printSummary(const std::string& name, const Document& document, std::ostream& out) {
+    const Header& h = document.header;
+    const Summary& s = document.summary;
+    const Tally t = tally(document);
+    out << "Allowlist " << name << (document.complete() ? "" : " (incomplete: see baselinedoc check)") << "\n";
+    if (document.hasHeader) {
+        out << "  Title:        " << h.title << "\n"
+            << "  Description:  " << h.desc << "\n"
+            << "  Host:         " << h.hostname << ", " << h.osname << " (" << h.os << " " << h.osver << " build "
+            << h.buildnumber << ", " << h.platform << ", os id " << h.osid << ", suite " << h.suite << ")\n"
+            << "  System drive: " << h.osdrive << "\n"
+            << "  Created:      " << utcText(h.cdate) << "\n";
+    } else {
+        out << "  (no header)\n";
+    }
+    if (document.hasSummary) {
+        out << "  Run:          " << s.starttime << " to " << s.endtime << ", status " << s.status << "\n"
+            << "  Discovered:   " << s.dircnt << " directories, " << s.filecnt << " files, " << s.supportedfilecnt
+            << " supported files\n"
+            << "  Allowed:      " << s.alloweddircnt << " directories, " << s.allowedfilecnt << " files, "
+            << s.allowedpubcnt << " publishers\n";
+    } else {
+        out << "  Run:          no summary in the document\n";
+    }
+    out << "  Listed:       " << t.directories << " directory entries, " << t.executables << " executables, "
+        << document.publishers.size() << " publishers, " << document.directories.size() << " allowed directories\n"
+        << "  Global strict publisher: " << (document.hasMisc ? yesNo(document.globalstrictpub) : "(missing)") << "\n";
+
+    out << "\nPublishers and the executables each signed:\n";
+    std::vector<const PublisherCount*> order;
+    for (const auto& p : t.publishers) order.push_back(&p);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const PublisherCount* a, const PublisherCount* b) { return a->executables > b->executables; });
+    for (std::size_t i = 0; i < order.size() && i < kPublisherLines; ++i) {
+        const PublisherCount& p = *order[i];
+        out << "  " << p.executables << "\t" << p.name;
+        if (p.listed == nullptr) {
+            out << "  (not in the publishers list)";
+        } else {
+            out << "  (" << (p.listed->allowstate != 0 ? "allowed" : "not allowed")
+                << (p.listed->isMutable ? ", mutable" : "") << ", " << p.listed->certificates.size() << " certificate"
+                << (p.listed->certificates.size() == 1 ? "" : "s") << ")";
+        }
+        out << "\n";
+    }
+    if (order.size() > kPublisherLines) out << "  ... and " << order.size() - kPublisherLines << " more publishers\n";
+    if (order.empty()) out << "  (none)\n";
+    out << "  " << t.unsigned_ << "\tunsigned executables (no signer)\n";
+
+    out << "\nMutable allowed items (ordinary users may change them):\n"
+        << "  executables:           " << t.mutableAllowedExecutables << " of " << t.allowedExecutables << " allowed\n"
+        << "  directory entries:     " << t.mutableAllowedDirectories << " of " << t.allowedDirectories << " allowed\n"
+        << "  allowed directories:   " << t.mutableListedDirectories << " of " << document.directories.size() << "\n";
+}
+
+}  // namespace baseline::doc

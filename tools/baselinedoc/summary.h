@@ -1,0 +1,32 @@
+// `baselinedoc summary`: one screen of plain text about a document.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "document.h"
+
+namespace baseline::doc {
+
+struct PublisherCount {
+    Text name;
+    std::size_t executables = 0;
+    const Publisher* listed = nullptr;  // its block in "publishers", if any
+};
+
+struct Tally {
+    std::size_t directories = 0, executables = 0, unsigned_ = 0;
+    std::size_t allowedDirectories = 0, mutableAllowedDirectories = 0;
+    std::size_t allowedExecutables = 0, mutableAllowedExecutables = 0;
+    std::size_t mutableListedDirectories = 0;
+    std::vector<PublisherCount> publishers;  // listed ones first, then signers not listed
+};
+
+Tally tally(const Document& document);
+
+void printSummary(const std::string& name, const Document& document, std::ostream& out);
+
+// "2025-12-08 09:33:45 UTC" for seconds since 1970.
+std::string utcText(std::int64_t seconds);
+
+}  // namespace baseline::doc
