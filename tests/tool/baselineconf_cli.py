@@ -94,6 +94,18 @@ def commands(tool):
     rc, raw, _, _ = tool.run("decode", "baselineconf.dat")
     check(raw == b'{"allowed_publishers": ["Second Maker"]}', "decode after --force: %r" % raw)
 
+    # "/" is a Base64 character as well as the start of a JSON comment: this
+    # text's .dat begins with it, and is still a .dat, whatever its name.
+    tool.write("slash.json", b'{"n": 17}')
+    rc, _, _, err = tool.run("encode", "slash.json", "-o", "slash.dat")
+    check(rc == 0 and tool.read("slash.dat").startswith(b"/"), "a .dat that begins with a slash: %d %s" % (rc, err))
+    tool.write("slash", tool.read("slash.dat"))
+    for name in ("slash.dat", "slash"):
+        rc, raw, _, err = tool.run("decode", name)
+        check(rc == 0 and raw == b'{"n": 17}', "decode of %s: %d %r %s" % (name, rc, raw, err))
+        rc, _, out, err = tool.run("check", name)
+        check(rc == 0, "check of %s: %d %s" % (name, rc, err))
+
     tool.write("broken.json", b'{\n  "paths_to_discover": [\n}\n')
     rc, _, _, err = tool.run("encode", "broken.json", "-o", "broken.dat")
     check(rc == 1 and "broken.json:3:1: error:" in err and "broken.json: not encoded" in err,

@@ -81,13 +81,6 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 bool hasByteOrderMark(const std::string& bytes) { return bytes.rfind(kByteOrderMark, 0) == 0; }
 
-// JSON by its first character; a byte order mark is only ever written before text.
-bool looksLikeJsonContent(const std::string& bytes) {
-    if (hasByteOrderMark(bytes)) return true;
-    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
-    return first != std::string::npos && (bytes[first] == '{' || bytes[first] == '[' || bytes[first] == '/');
-}
-
 // Base64 on one line, perhaps with line breaks an editor added.
 bool looksLikeDatContent(const std::string& bytes) {
     if (bytes.find_first_not_of("\r\n") == std::string::npos) return false;
@@ -95,6 +88,17 @@ bool looksLikeDatContent(const std::string& bytes) {
         if (!isBase64Alphabet(c) && c != '=' && c != '\r' && c != '\n') return false;
     }
     return true;
+}
+
+// JSON by its first character; a byte order mark is only ever written before
+// text. A comment's slash is also a Base64 character: one .dat in 64 begins
+// with it, and Base64 throughout is no JSON text.
+bool looksLikeJsonContent(const std::string& bytes) {
+    if (hasByteOrderMark(bytes)) return true;
+    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return false;
+    if (bytes[first] == '/') return !looksLikeDatContent(bytes);
+    return bytes[first] == '{' || bytes[first] == '[';
 }
 
 bool looksLikeDat(const std::string& name, const std::string& bytes) {
