@@ -23,13 +23,14 @@ set(BASELINE_WINE32_RECORD ${CMAKE_BINARY_DIR}/../wine32-host)
 set(BASELINE_NEEDS_WINE32 ${CMAKE_SOURCE_DIR}/tests/wine/needs-wine32 ${BASELINE_WINE32_RECORD})
 set(BASELINE_RUN_IN_PREFIX ${CMAKE_SOURCE_DIR}/tests/wine/run-in-prefix)
 
-# baseline_wine_test(NAME name PREFIX kind [WINE32] [TIMEOUT seconds]
+# baseline_wine_test(NAME name PREFIX kind [WINE32] [TIMEOUT seconds] [COST seconds]
 #                    [ENVIRONMENT var=value...] COMMAND command...)
 # The test is called name plus the build's ending. PREFIX is the kind of
 # prefix the test uses and locks; WINE32 marks a test that needs a 32-bit
-# program even in the 64-bit build.
+# program even in the 64-bit build. COST, the seconds a test usually takes,
+# makes CTest start the long ones first, so that they run beside the short.
 function(baseline_wine_test)
-  cmake_parse_arguments(T "WINE32" "NAME;PREFIX;TIMEOUT" "ENVIRONMENT;COMMAND" ${ARGN})
+  cmake_parse_arguments(T "WINE32" "NAME;PREFIX;TIMEOUT;COST" "ENVIRONMENT;COMMAND" ${ARGN})
   set(command ${T_COMMAND})
   if(T_WINE32 OR BASELINE_BITS EQUAL 32)
     set(command ${BASELINE_NEEDS_WINE32} ${command})
@@ -44,6 +45,9 @@ function(baseline_wine_test)
     RESOURCE_LOCK prefix${BASELINE_BITS}_${T_PREFIX}
     SKIP_RETURN_CODE 77
     TIMEOUT ${T_TIMEOUT})
+  if(T_COST)
+    set_tests_properties(${name} PROPERTIES COST ${T_COST})
+  endif()
   if(T_ENVIRONMENT)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
   endif()
