@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/path_form.h"
-#include "platform/native_system.h"
+#include "platform/native_paths.h"
 #include "platform/platform.h"
 #include "platform/utf.h"
 
@@ -288,15 +288,9 @@ private:
                 warning(&value, "\"allowed_first_level_subdirectories\" is " + typeName(value) +
                                     ", not an array; the defaults are used");
             }
-            for (const char16_t* path : kDefaultFirstLevelParents) {
-                // The defaults mean both Program Files directories. A 32-bit
-                // program on 64-bit Windows gets the x86 one as %PROGRAMFILES%,
-                // so the native one is asked for by its own name there.
-                const bool programFiles = std::u16string_view(path) == u"%PROGRAMFILES%";
-                entries.push_back({nullptr, programFiles && environment_.nativeSystemIs64Bit()
-                                                ? u"%PROGRAMW6432%"
-                                                : path});
-            }
+            // Both Program Files directories: %PROGRAMFILES% is the native
+            // one in either program, as in every configured path.
+            for (const char16_t* path : kDefaultFirstLevelParents) entries.push_back({nullptr, path});
         }
         for (const auto& entry : entries) {
             std::u16string expanded;
@@ -418,12 +412,12 @@ bool PlatformConfigEnvironment::expand(const std::u16string& path, std::u16strin
     return expandPath(platform_, path, expanded);
 }
 
-bool PlatformConfigEnvironment::nativeSystemIs64Bit() { return is64BitSystem(platform_); }
-
 bool PlatformConfigEnvironment::isAccessibleDirectory(const std::u16string& path) {
-    const std::uint32_t attributes = platform_.getFileAttributes(path);
+    // The directory the walk will list, as a native process sees it.
+    NativePaths native(platform_);
+    const std::uint32_t attributes = native.getFileAttributes(path);
     return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) &&
-           platform_.waccess(path, 0) == 0;
+           native.waccess(path, 0) == 0;
 }
 
 bool applyBaselineJson(const Json::Value& root, ConfigEnvironment& environment, BaselineConfig& config,

@@ -31,9 +31,6 @@ public:
     // on, so a failing expansion or a missing path fails the load there; a
     // host that cannot look at Windows paths answers false.
     virtual bool seesWindowsPaths() const { return true; }
-    // Whether Windows itself is 64-bit; where there is no Windows to ask,
-    // the answer is no.
-    virtual bool nativeSystemIs64Bit() { return false; }
 };
 
 // The environment of a real run: the platform's expansion, attributes and
@@ -44,7 +41,6 @@ public:
     std::u16string toUtf16(const std::string& utf8) override;
     bool expand(const std::u16string& path, std::u16string& expanded) override;
     bool isAccessibleDirectory(const std::u16string& path) override;
-    bool nativeSystemIs64Bit() override;
 
 private:
     Platform& platform_;

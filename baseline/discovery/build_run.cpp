@@ -74,6 +74,7 @@ bool DiscoveryEngine::runBuild() {
         finished = misc && summary && closed;
     } catch (...) {
     }
+    documentFinished = finished;
     if (succeeded && !finished) {
         // A failed close leaves the writer's status alone.
         statusCode = writer.status != 0 ? writer.status : kStatusWriteFailed;
@@ -122,7 +123,9 @@ bool DiscoveryEngine::listConfiguredDirectories() {
         const std::u16string normal = normalizePath(expanded);
         // A directory that cannot be queried has every attribute bit set, and so
         // counts as a system directory: immutable.
-        if (platform_.getFileAttributes(expanded) & kFileAttributeSystem) {
+        const std::uint32_t attributes = native_.getFileAttributes(expanded);
+        if (native_.redirectionFailed()) return false;
+        if (attributes & kFileAttributeSystem) {
             isMutable = false;
         } else {
             if (!paths_.buildImmutableSet.ensureBuilt(platform_, config.immutableDirectories)) return false;

@@ -9,35 +9,11 @@
 #include "discovery/walk_entry.h"
 #include "document/allowlist_writer.h"
 #include "fileidentity/executable_file_record.h"
-#include "platform/native_system.h"
+#include "platform/native_paths.h"
 #include "platform/platform.h"
 
 namespace baseline {
 namespace {
-
-// Turns WOW64 redirection off for one listing and back on exactly once,
-// whichever way the listing ends.
-class RedirectionOff {
-public:
-    explicit RedirectionOff(Platform& platform) : platform_(platform) {}
-    RedirectionOff(const RedirectionOff&) = delete;
-    RedirectionOff& operator=(const RedirectionOff&) = delete;
-    ~RedirectionOff() { restore(); }
-
-    bool disable() {
-        active_ = platform_.wow64DisableWow64FsRedirection(oldValue_);
-        return active_;
-    }
-    void restore() {
-        if (active_) platform_.wow64RevertWow64FsRedirection(oldValue_);
-        active_ = false;
-    }
-
-private:
-    Platform& platform_;
-    std::uintptr_t oldValue_ = 0;
-    bool active_ = false;
-};
 
 // Closes a directory search on every path.
 class Search {
@@ -82,7 +58,6 @@ struct DiscoveryEngine::Walk {
     std::u16string systemDrive;
     std::deque<WalkEntry> queue;
     std::int32_t nextId = 0;
-    bool underWow64 = false;
 };
 
 bool DiscoveryEngine::walkDirectories() {
@@ -93,9 +68,6 @@ bool DiscoveryEngine::walkDirectories() {
         statusCode = kStatusUnknownDiscoveryMode;
         return false;
     }
-    // Only a 32-bit program on 64-bit Windows is redirected; a native 64-bit
-    // program sees the real system32 and must not ask (the call fails there).
-    walk.underWow64 = runsUnderWow64(platform_);
     for (const auto& root : roots) {
         WalkEntry entry;
         if (!expandPath(platform_, root, entry.path)) return false;
@@ -119,17 +91,16 @@ bool DiscoveryEngine::walkDirectories() {
 }
 
 bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
-    // Declared in this order so that, whichever way the listing ends,
-    // redirection is restored first and the search closed after it.
     Search search(platform_);
-    RedirectionOff redirection(platform_);
-    if (walk.underWow64 && !redirection.disable()) return false;
-
     const bool endsWithSeparator = !directory.path.empty() && directory.path.back() == u'\\';
     const std::u16string pattern = directory.path + (endsWithSeparator ? u"*" : u"\\*");
     FindData found;
-    search.reset(platform_.findFirstFile(pattern, found));
-    if (!search) return true;  // cannot be listed: skipped, and not an error
+    // Only opening the search looks the path up; the entries that follow
+    // come from the handle, whatever redirection says by then.
+    search.reset(native_.findFirstFile(pattern, found));
+    // Cannot be listed: skipped, and not an error, unless the native view
+    // itself was refused.
+    if (!search) return !native_.redirectionFailed();
 
     do {
         if (!keepWalking(directory.path)) return false;
@@ -169,7 +140,6 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
         }
     } while (platform_.findNextFile(search.get(), found));
 
-    redirection.restore();
     search.close();
     return true;
 }
@@ -210,7 +180,7 @@ std::int32_t DiscoveryEngine::classifyAllowed(const WalkEntry& parent, const Wal
 }
 
 bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
-    ExecutableFileRecord record(platform_);
+    ExecutableFileRecord record(native_);
     if (!record.setPath(entry.path)) {
         statusCode = record.lastStatus;
         return false;
@@ -220,7 +190,10 @@ bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
                          entry.isMutable, entry.isDefault,
                          entry.isDirectory ? kKindDirectory : kKindApplication);
     if (!entry.isDirectory) collectPublisher(record, entry.isMutable);
-    return writer_->writeFileEntry(record);
+    if (!writer_->writeFileEntry(record)) return false;
+    // A fact read through redirection would belong to another file: the run
+    // cannot go on without the native view.
+    return !native_.redirectionFailed();
 }
 
 void DiscoveryEngine::collectPublisher(ExecutableFileRecord& record, bool itemMutable) {

@@ -27,6 +27,7 @@ DiscoveryEngine::DiscoveryEngine(Platform& platform, std::u16string title,
       description(std::move(description)),
       config(std::move(config)),
       platform_(platform),
+      native_(platform),
       paths_(platform, this->config) {}
 
 void DiscoveryEngine::recordStartTime() { counters.starttime = timeText(platform_); }

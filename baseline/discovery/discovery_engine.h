@@ -15,6 +15,7 @@
 #include "document/document_records.h"
 #include "discovery/walk_entry.h"
 #include "discovery/walk_progress.h"
+#include "platform/native_paths.h"
 
 namespace baseline {
 
@@ -64,6 +65,9 @@ public:
     std::u16string description;
     std::int32_t statusCode = 0;  // cause of the last failure; 0 after a successful run
     std::u16string outputPath;
+    // The document was closed whole, with its "misc" and summary, whether the
+    // run succeeded or was finished as failed.
+    bool documentFinished = false;
     DiscoveryCounters counters;
     PublisherTable publisherTable;
     std::set<std::u16string> knownPublishers;  // ASCII letters lowered
@@ -84,6 +88,9 @@ private:
     void settleAllowedPublishers();
 
     Platform& platform_;
+    // What the walk and the configured directories read of a path, the
+    // system's own facts in either program.
+    NativePaths native_;
     DiscoveryPaths paths_;
     AllowlistWriter* writer_ = nullptr;  // the build run's, while it runs
     // Certificate serial numbers already collected, across all publishers.

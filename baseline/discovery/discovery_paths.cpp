@@ -96,9 +96,11 @@ bool DiscoveryPaths::matchesProgramFiles(std::u16string& buffer, const std::u16s
 }
 
 bool DiscoveryPaths::isProgramFilesDirectory(const std::u16string& path) {
-    // The native directory's variable depends on the system seen right now;
-    // it only matters until the buffer is filled.
-    const std::u16string native = is64BitSystem(platform_) ? u"%PROGRAMW6432%" : u"%PROGRAMFILES%";
+    // The native directory's variable only matters until the buffer is
+    // filled, so the system is asked only until then.
+    const std::u16string native = !nativeProgramFiles_.empty()   ? std::u16string()
+                                  : is64BitSystem(platform_) ? u"%PROGRAMW6432%"
+                                                             : u"%PROGRAMFILES%";
     return matchesProgramFiles(nativeProgramFiles_, native, path) ||
            matchesProgramFiles(x86ProgramFiles_, u"%PROGRAMFILES(X86)%", path);
 }

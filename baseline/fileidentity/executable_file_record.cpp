@@ -1,8 +1,8 @@
-// ExecutableFileRecord: path splitting, the last-write time through the C
-// runtime's stat, and the read-once signer and version requests.
+// ExecutableFileRecord: path splitting, the last-write time, and the
+// read-once signer and version requests.
 #include "fileidentity/executable_file_record.h"
 
-#include "platform/platform.h"
+#include "platform/native_paths.h"
 
 namespace baseline {
 
@@ -44,8 +44,7 @@ bool ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t 
     isMutable = isMutable_;
     isDefault = isDefault_;
     kind = kind_;
-    FileStatus status;
-    modifiedTime = platform_.wstat64(fullPath, status) ? status.modifiedTime : 0;
+    if (!native_.lastWriteTime(fullPath, modifiedTime)) modifiedTime = 0;
     return true;
 }
 
@@ -53,7 +52,7 @@ bool ExecutableFileRecord::getSigner(SignerInfo& out) {
     if (!signerRead) {
         signerRead = true;
         // A reader that fails must not leave a status that claims success.
-        if (!platform_.readSignerInfo(fullPath, signer, signerStatus) && signerStatus == 0) {
+        if (!native_.readSignerInfo(fullPath, signer, signerStatus) && signerStatus == 0) {
             signerStatus = kStatusIdentityUnavailable;
         }
     }
@@ -66,7 +65,7 @@ bool ExecutableFileRecord::getSigner(SignerInfo& out) {
 bool ExecutableFileRecord::getVersionStrings(FileVersionStrings& out) {
     if (!versionRead) {
         versionRead = true;
-        if (!platform_.readVersionStrings(fullPath, versionStrings, versionStatus) &&
+        if (!native_.readVersionStrings(fullPath, versionStrings, versionStatus) &&
             versionStatus == 0) {
             versionStatus = kStatusIdentityUnavailable;
         }

@@ -11,19 +11,21 @@
 
 namespace baseline {
 
-class Platform;
+class NativePaths;
 
 constexpr std::int32_t kKindApplication = 1;
 constexpr std::int32_t kKindDirectory = 2;
 
 class ExecutableFileRecord {
 public:
-    explicit ExecutableFileRecord(Platform& platform) : platform_(platform) {}
+    // Every fact of the file is read as a native process sees it.
+    explicit ExecutableFileRecord(NativePaths& native) : native_(native) {}
 
     // Splits `path` into directory part (up to and including the last
     // backslash) and name. False with lastStatus 13001 when it cannot.
     bool setPath(const std::u16string& path);
-    // Stores the walk's values and reads the last-write time; always true.
+    // Stores the walk's values and reads the last-write time (0 when it
+    // cannot be read); always true.
     bool setProperties(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
                        std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable,
                        bool isDefault, std::int32_t kind);
@@ -53,7 +55,7 @@ public:
     FileVersionStrings versionStrings;
 
 private:
-    Platform& platform_;
+    NativePaths& native_;
 };
 
 }  // namespace baseline

@@ -9,9 +9,12 @@ namespace baseline {
 
 class Platform;
 
-// ExpandEnvironmentStringsW into 260 units first; when the result needs more,
-// asked again with the size reported, so a path is never cut. False when the
-// call fails (returns 0).
+// A configured path expanded as a native process would expand it: on 64-bit
+// Windows %PROGRAMFILES% and %COMMONPROGRAMFILES% are the native folders in
+// the 32-bit program too, as %PROGRAMW6432% and %COMMONPROGRAMW6432% name
+// them. ExpandEnvironmentStringsW into 260 units first; when the result
+// needs more, asked again with the size reported, so a path is never cut.
+// False when the call fails (returns 0).
 bool expandPath(Platform& platform, const std::u16string& source, std::u16string& expanded);
 
 // The form in which paths are compared: every unit from 'A' to 'Z' lowered

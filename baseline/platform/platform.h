@@ -92,12 +92,6 @@ struct LocalTime {
     int isDaylightSaving = 0;
 };
 
-// What the program reads of a file's status.
-struct FileStatus {
-    std::int64_t modifiedTime = 0;  // seconds since 1970-01-01 UTC
-    std::uint64_t size = 0;
-};
-
 // What GetConsoleScreenBufferInfo tells of the console behind standard output.
 struct ConsoleScreenInfo {
     int windowWidth = 0;  // visible columns
@@ -227,8 +221,10 @@ public:
     // without the terminator, 0 when the result does not fit.
     virtual std::size_t wcsftime(std::u16string& out, std::size_t bufferLength,
                                  const std::u16string& format, const LocalTime& local) = 0;
-    // _wstat64; false when the status cannot be read.
-    virtual bool wstat64(const std::u16string& path, FileStatus& status) = 0;
+    // GetFileAttributesExW's last-write time of a file or directory, as the
+    // FILETIME it is stored in (100-nanosecond units since 1601 UTC), for a
+    // path of any length; false when it cannot be read.
+    virtual bool getFileLastWriteTime(const std::u16string& path, std::uint64_t& fileTime) = 0;
     // _waccess; 0 when the path exists (mode 0) or allows the access asked for.
     virtual int waccess(const std::u16string& path, int mode) = 0;
     // Creates a file that must not exist yet (CreateFileW with CREATE_NEW, no

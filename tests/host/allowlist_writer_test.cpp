@@ -17,6 +17,7 @@
 #include "document/allowlist_writer.h"
 #include "document/document_status.h"
 #include "fileidentity/executable_file_record.h"
+#include "platform/native_paths.h"
 #include "hostinfo/host_inventory.h"
 #include "memory_platform.h"
 #include "worked_example.h"
@@ -25,6 +26,7 @@ namespace baseline {
 namespace {
 
 using testing::MemoryPlatform;
+using testing::FileStatus;
 using testing::exampleSigner;
 using testing::exampleVersion;
 using testing::joinLines;
@@ -61,7 +63,8 @@ protected:
     // Writes one directory or application entry as the walk would hand it over.
     bool writeEntry(const std::u16string& path, std::int32_t kind, std::int32_t id = 1,
                     std::int32_t parentId = 0, std::int32_t attributes = 32) {
-        ExecutableFileRecord record(platform);
+        NativePaths native(platform);
+        ExecutableFileRecord record(native);
         EXPECT_TRUE(record.setPath(path));
         record.setProperties(attributes, id, parentId, 1, 1, true, true, kind);
         return writer.writeFileEntry(record);
@@ -108,11 +111,12 @@ TEST_F(DocumentTest, AWholeRunIsWrittenByteForByte) {
     const HostInventory inventory = financeInventory();
     ASSERT_TRUE(writer.writeHeader(&inventory));
 
-    ExecutableFileRecord root(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord root(native);
     ASSERT_TRUE(root.setPath(u"C:\\Tools"));
     root.setProperties(0, 0, -1, 1, 0, false, true, kKindDirectory);
     ASSERT_TRUE(writer.writeFileEntry(root));
-    ExecutableFileRecord tool(platform);
+    ExecutableFileRecord tool(native);
     ASSERT_TRUE(tool.setPath(u"C:\\Tools\\tool.exe"));
     tool.setProperties(32, 1, 0, 1, 1, true, true, kKindApplication);
     ASSERT_TRUE(writer.writeFileEntry(tool));
@@ -230,7 +234,8 @@ TEST_F(DocumentTest, EntriesAreSeparatedByCommasOnlyBetweenThem) {
 
 TEST_F(DocumentTest, ARootIsWrittenWithAnEmptyDirectoryPartAndParentMinusOne) {
     openWithHeader();
-    ExecutableFileRecord root(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord root(native);
     ASSERT_TRUE(root.setPath(u"C:\\"));
     root.setProperties(0x16, 0, -1, 1, 0, false, true, kKindDirectory);
     ASSERT_TRUE(writer.writeFileEntry(root));

@@ -46,6 +46,9 @@ void scriptWow64Environment(MemoryPlatform& p, bool nativeProgram) {
     p.environment[u"PROGRAMFILES"] = nativeProgram ? u"C:\\Program Files" : u"C:\\Program Files (x86)";
     p.environment[u"ProgramFiles(x86)"] = u"C:\\Program Files (x86)";
     p.environment[u"ProgramW6432"] = u"C:\\Program Files";
+    p.environment[u"CommonProgramFiles"] =
+        nativeProgram ? u"C:\\Program Files\\Common Files" : u"C:\\Program Files (x86)\\Common Files";
+    p.environment[u"CommonProgramW6432"] = u"C:\\Program Files\\Common Files";
 }
 
 void noAllowedDirectories(BaselineConfig& c) {
@@ -277,9 +280,36 @@ TEST(LoadBaselineConfig, AllowedFirstLevelSubdirectories) {
              c.allowedFirstLevelSubdirectories = {u"c:", u"c:\\program files", u"c:\\program files (x86)"};
          },
          [](auto& p) { scriptWow64Environment(p, true); }},
-        {"a configured %PROGRAMFILES% is expanded as written",
-         R"({"allowed_first_level_subdirectories": ["%PROGRAMFILES%"]})", true,
+        // A configured %PROGRAMFILES% or %COMMONPROGRAMFILES% means the
+        // native folder in the 32-bit program too, wherever it is written.
+        {"a configured %PROGRAMFILES% names the native directory under WOW64",
+         R"({"allowed_first_level_subdirectories": ["%ProgramFiles%", "%COMMONPROGRAMFILES%\\X"]})", true,
+         [](auto& c) {
+             c.allowedFirstLevelSubdirectories = {u"c:\\program files", u"c:\\program files\\common files\\x"};
+         },
+         [](auto& p) { scriptWow64Environment(p, false); }},
+        {"and in the native program", R"({"allowed_first_level_subdirectories": ["%PROGRAMFILES%"]})", true,
+         [](auto& c) { c.allowedFirstLevelSubdirectories = {u"c:\\program files"}; },
+         [](auto& p) { scriptWow64Environment(p, true); }},
+        // Windows pairs percent signs left to right, and an undefined name's
+        // closing sign opens the next reference: the renaming follows it.
+        {"a defined name before it takes its opening sign",
+         R"({"allowed_first_level_subdirectories": ["%WINDIR%PROGRAMFILES%"]})", true,
+         [](auto& c) { c.allowedFirstLevelSubdirectories = {u"c:\\windowsprogramfiles%"}; },
+         [](auto& p) { scriptWow64Environment(p, false); }},
+        {"an undefined name before it leaves it a reference",
+         R"({"allowed_first_level_subdirectories": ["%NOSUCH%PROGRAMFILES%"]})", true,
+         [](auto& c) { c.allowedFirstLevelSubdirectories = {u"%nosuchc:\\program files"}; },
+         [](auto& p) { scriptWow64Environment(p, false); }},
+        {"%PROGRAMFILES(X86)% stays the x86 directory",
+         R"({"allowed_first_level_subdirectories": ["%PROGRAMFILES(X86)%"]})", true,
          [](auto& c) { c.allowedFirstLevelSubdirectories = {u"c:\\program files (x86)"}; },
+         [](auto& p) { scriptWow64Environment(p, false); }},
+        {"the default list written out is the default",
+         R"({"allowed_first_level_subdirectories": ["%SYSTEMDRIVE%", "%PROGRAMFILES%", "%PROGRAMFILES(X86)%"]})", true,
+         [](auto& c) {
+             c.allowedFirstLevelSubdirectories = {u"c:", u"c:\\program files", u"c:\\program files (x86)"};
+         },
          [](auto& p) { scriptWow64Environment(p, false); }},
         {"on 32-bit Windows %PROGRAMW6432% is never asked for", "{}", true, [](auto&) {},
          [](auto& p) { p.environment[u"ProgramW6432"] = u"C:\\Elsewhere"; }},

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "fileidentity/executable_file_record.h"
+#include "platform/native_paths.h"
 #include "memory_platform.h"
 
 namespace baseline {
 namespace {
 
 using testing::MemoryPlatform;
+using testing::FileStatus;
 
 struct SplitCase {
     std::u16string path;
@@ -22,7 +24,8 @@ class PathSplit : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(PathSplit, DirectoryPartKeepsItsBackslash) {
     MemoryPlatform platform;
-    ExecutableFileRecord record(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord record(native);
     const SplitCase& c = GetParam();
     EXPECT_EQ(record.setPath(c.path), c.splits);
     if (c.splits) {
@@ -52,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Record, StartsWithTheDocumentedValues) {
     MemoryPlatform platform;
-    const ExecutableFileRecord record(platform);
+    NativePaths native(platform);
+    const ExecutableFileRecord record(native);
     EXPECT_EQ(record.parentId, -1);
     EXPECT_EQ(record.allowState, 1);
     EXPECT_TRUE(record.isMutable);
@@ -66,7 +70,8 @@ TEST(Record, StartsWithTheDocumentedValues) {
 TEST(Record, PropertiesAreStoredInTheirOrderAndTheTimeIsRead) {
     MemoryPlatform platform;
     platform.fileStatuses[u"C:\\a.exe"] = FileStatus{1710410400, 10};
-    ExecutableFileRecord record(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord record(native);
     ASSERT_TRUE(record.setPath(u"C:\\a.exe"));
     EXPECT_TRUE(record.setProperties(0x21, 7, 3, 1, 0, false, true, kKindApplication));
     EXPECT_EQ(record.attributes, 0x21);
@@ -78,7 +83,7 @@ TEST(Record, PropertiesAreStoredInTheirOrderAndTheTimeIsRead) {
     EXPECT_TRUE(record.isDefault);
     EXPECT_EQ(record.modifiedTime, 1710410400);
 
-    ExecutableFileRecord unreadable(platform);
+    ExecutableFileRecord unreadable(native);
     ASSERT_TRUE(unreadable.setPath(u"C:\\gone.exe"));
     EXPECT_TRUE(unreadable.setProperties(0, 0, -1, 0, 1, true, true, kKindDirectory));
     EXPECT_EQ(unreadable.modifiedTime, 0);
@@ -89,7 +94,8 @@ TEST(Record, TheSignerIsReadOnceAndItsAnswerRepeated) {
     MemoryPlatform platform;
     const SignerInfo signer{u"Pub", u"CA", u"00ff"};
     platform.signers[u"C:\\a.exe"] = {0, signer};
-    ExecutableFileRecord record(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord record(native);
     ASSERT_TRUE(record.setPath(u"C:\\a.exe"));
     SignerInfo first;
     SignerInfo second;
@@ -105,7 +111,8 @@ TEST(Record, TheSignerIsReadOnceAndItsAnswerRepeated) {
 TEST(Record, AFailedReadIsRememberedTooAndLeavesTheCallersRecord) {
     MemoryPlatform platform;
     platform.signers[u"C:\\b.exe"] = {kStatusIdentityUnavailable, {}};
-    ExecutableFileRecord record(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord record(native);
     ASSERT_TRUE(record.setPath(u"C:\\b.exe"));
     SignerInfo caller{u"kept", u"kept", u"kept"};
     EXPECT_FALSE(record.getSigner(caller));
@@ -122,7 +129,8 @@ TEST(Record, VersionStringsFollowTheSamePatternAndLastStatusTracksTheLastRequest
     FileVersionStrings strings;
     strings.companyName = u"Company";
     platform.versions[u"C:\\c.exe"] = {0, strings};
-    ExecutableFileRecord record(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord record(native);
     ASSERT_TRUE(record.setPath(u"C:\\c.exe"));
     SignerInfo signer;
     EXPECT_FALSE(record.getSigner(signer));  // unsigned
@@ -137,7 +145,7 @@ TEST(Record, VersionStringsFollowTheSamePatternAndLastStatusTracksTheLastRequest
     EXPECT_EQ(record.lastStatus, kStatusNoEmbeddedSignature);
     EXPECT_EQ(platform.signerReads[u"C:\\c.exe"], 1);
 
-    ExecutableFileRecord noResource(platform);
+    ExecutableFileRecord noResource(native);
     ASSERT_TRUE(noResource.setPath(u"C:\\d.exe"));
     EXPECT_FALSE(noResource.getVersionStrings(got));
     EXPECT_EQ(noResource.lastStatus, kStatusNoVersionResource);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file_time.h"
+#include "platform/native_system.h"
 #include "platform/path_form.h"
 #include "platform/text_mode.h"
 #include "platform/percent_variables.h"
@@ -294,8 +296,31 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
     return needed;
 }
 
-std::uint32_t MemoryPlatform::getFileAttributes(const std::u16string& path) {
+bool MemoryPlatform::redirects() const {
+    return !nativeProgram && isArchitecture64Bit(nativeArchitecture) && redirectionDisabled == 0;
+}
+
+std::u16string MemoryPlatform::reached(const std::u16string& asked) const {
+    if (!redirects()) return asked;
+    const std::u16string system = modelKey(systemDirectory);
+    const std::u16string key = modelKey(asked);
+    if (key.compare(0, system.size(), system) != 0 || (key.size() > system.size() && key[system.size()] != u'\\')) {
+        return asked;
+    }
+    // Keep what follows the directory as the program wrote it.
+    std::size_t units = 0;
+    std::size_t i = 0;
+    while (i < asked.size() && units < system.size()) {
+        const bool repeated = asked[i] == u'\\' && i > 0 && asked[i - 1] == u'\\';
+        if (!repeated) ++units;
+        ++i;
+    }
+    return wow64Directory + asked.substr(i);
+}
+
+std::uint32_t MemoryPlatform::getFileAttributes(const std::u16string& asked) {
     calls.push_back("GetFileAttributesW");
+    const std::u16string path = reached(asked);
     const auto found = fileAttributes.find(path);
     return found == fileAttributes.end() ? getFileAttributesOfModel(path) : found->second;
 }
@@ -361,9 +386,10 @@ void MemoryPlatform::addFile(const std::u16string& path, std::uint32_t attribute
     listings_[modelKey(parent)].push_back(FindData{attributes, leafName(path)});
 }
 
-SearchHandle MemoryPlatform::findFirstFile(const std::u16string& pattern, FindData& data) {
+SearchHandle MemoryPlatform::findFirstFile(const std::u16string& asked, FindData& data) {
     calls.push_back("FindFirstFileW");
-    searchPatterns.push_back(pattern);
+    searchPatterns.push_back(asked);
+    const std::u16string pattern = reached(asked);
     // Only the "directory\*" patterns the program uses are modelled.
     if (pattern.empty() || pattern.back() != u'*') return 0;
     const auto key = modelKey(pattern.substr(0, pattern.size() - 1));
@@ -403,7 +429,9 @@ std::uint32_t MemoryPlatform::getDriveType(const std::u16string& rootPath) {
 
 bool MemoryPlatform::wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) {
     calls.push_back("Wow64DisableWow64FsRedirection");
-    if (wow64DisableFails) return false;
+    // As the real call: only a 32-bit process on 64-bit Windows has
+    // redirection to turn off.
+    if (wow64DisableFails || nativeProgram || !isArchitecture64Bit(nativeArchitecture)) return false;
     ++redirectionDisabled;
     oldValue = 0xD15AB1ED;
     return true;
@@ -507,16 +535,18 @@ std::size_t MemoryPlatform::wcsftime(std::u16string& out, std::size_t bufferLeng
     return result.size();
 }
 
-bool MemoryPlatform::wstat64(const std::u16string& path, FileStatus& status) {
-    calls.push_back("_wstat64");
-    const auto found = fileStatuses.find(path);
+bool MemoryPlatform::getFileLastWriteTime(const std::u16string& asked, std::uint64_t& fileTime) {
+    calls.push_back("GetFileAttributesExW");
+    const auto found = fileStatuses.find(reached(asked));
     if (found == fileStatuses.end()) return false;
-    status = found->second;
+    fileTime = static_cast<std::uint64_t>(found->second.modifiedTime * 10000000 +
+                                          static_cast<std::int64_t>(kUnixEpochAsFileTime));
     return true;
 }
 
-int MemoryPlatform::waccess(const std::u16string& path, int mode) {
+int MemoryPlatform::waccess(const std::u16string& asked, int mode) {
     calls.push_back("_waccess:" + std::to_string(mode));
+    const std::u16string path = reached(asked);
     if (accessDenied.count(path)) return -1;
     const bool exists = files.count(path) || fileStatuses.count(path) || fileAttributes.count(path) ||
                         getFileAttributesOfModel(path) != kInvalidFileAttributes;
@@ -575,9 +605,10 @@ std::string MemoryPlatform::pendingBytes(const std::u16string& path) const {
     return {};
 }
 
-bool MemoryPlatform::readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
+bool MemoryPlatform::readVersionStrings(const std::u16string& asked, FileVersionStrings& strings,
                                         std::int32_t& status) {
     calls.push_back("readVersionStrings");
+    const std::u16string path = reached(asked);
     ++versionReads[path];
     const auto found = versions.find(path);
     status = found == versions.end() ? kStatusNoVersionResource : found->second.status;
@@ -586,9 +617,10 @@ bool MemoryPlatform::readVersionStrings(const std::u16string& path, FileVersionS
     return true;
 }
 
-bool MemoryPlatform::readSignerInfo(const std::u16string& path, SignerInfo& signer,
+bool MemoryPlatform::readSignerInfo(const std::u16string& asked, SignerInfo& signer,
                                     std::int32_t& status) {
     calls.push_back("readSignerInfo");
+    const std::u16string path = reached(asked);
     ++signerReads[path];
     if (signerReadHook) signerReadHook(path);
     const auto found = signers.find(path);

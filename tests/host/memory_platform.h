@@ -17,6 +17,12 @@
 
 namespace baseline::testing {
 
+// What the model keeps of a file's status.
+struct FileStatus {
+    std::int64_t modifiedTime = 0;  // seconds since 1970-01-01 UTC
+    std::uint64_t size = 0;
+};
+
 class MemoryPlatform : public Platform {
 public:
     MemoryPlatform();
@@ -111,7 +117,7 @@ public:
     bool ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) override;
     std::size_t wcsftime(std::u16string& out, std::size_t bufferLength, const std::u16string& format,
                          const LocalTime& local) override;
-    bool wstat64(const std::u16string& path, FileStatus& status) override;
+    bool getFileLastWriteTime(const std::u16string& path, std::uint64_t& fileTime) override;
     FileStream createNewTextFile(const std::u16string& path) override;
     bool fwrite(FileStream stream, const std::string& bytes) override;
     bool fflush(FileStream stream) override;
@@ -174,6 +180,17 @@ public:
     std::map<char16_t, std::uint32_t> driveTypes;  // 'C' -> DRIVE_FIXED, and so on
     bool wow64DisableFails = false;
     int redirectionDisabled = 0;             // disables not yet reverted
+    // WOW64's file-system redirection, as a 32-bit program on 64-bit Windows
+    // meets it (nativeArchitecture 64-bit, nativeProgram false): while the
+    // thread has not turned it off, every path below `systemDirectory` is
+    // looked up below `wow64Directory` instead, by every call that takes a
+    // path. Writing a file is never redirected here; the program writes only
+    // next to itself.
+    std::u16string systemDirectory = u"C:\\Windows\\System32";
+    std::u16string wow64Directory = u"C:\\Windows\\SysWOW64";
+    bool redirects() const;
+    // The path a call with `path` reaches right now.
+    std::u16string reached(const std::u16string& path) const;
     int openSearches = 0;
     std::vector<std::u16string> searchPatterns;
     static std::u16string modelKey(const std::u16string& path);

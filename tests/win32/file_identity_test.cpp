@@ -14,8 +14,10 @@
 #include "document/allowlist_writer.h"
 #include "document/document_status.h"
 #include "fileidentity/executable_file_record.h"
+#include "platform/native_paths.h"
 #include "hostinfo/host_inventory.h"
 #include "worked_example.h"
+#include "platform/file_time.h"
 #include "platform/win32/win32_platform.h"
 #include "prefix_kind.h"
 
@@ -177,7 +179,8 @@ TEST(Win32Record, ReadsSignerAndVersionLazilyAndOnce) {
     ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
     CloseHandle(file);
 
-    ExecutableFileRecord record(platform);
+    NativePaths native(platform);
+    ExecutableFileRecord record(native);
     ASSERT_TRUE(record.setPath(copy));
     record.setProperties(32, 1, 0, 1, 1, true, true, kKindApplication);
     EXPECT_EQ(record.modifiedTime, 1710410400);
@@ -202,7 +205,7 @@ TEST(Win32Record, ReadsSignerAndVersionLazilyAndOnce) {
     EXPECT_TRUE(DeleteFileW(wide(copy)));
     EXPECT_TRUE(record.getSigner(again));
 
-    ExecutableFileRecord gone(platform);
+    ExecutableFileRecord gone(native);
     ASSERT_TRUE(gone.setPath(copy));
     gone.setProperties(32, 1, 0, 1, 1, true, true, kKindApplication);
     EXPECT_EQ(gone.modifiedTime, 0);
@@ -254,7 +257,8 @@ TEST(Win32Document, IsWrittenInTextModeAsRawUtf8) {
         AllowlistWriter writer(platform);
         ASSERT_TRUE(writer.open(path));
         ASSERT_TRUE(writer.writeMisc(false));
-        ExecutableFileRecord record(platform);
+        NativePaths native(platform);
+        ExecutableFileRecord record(native);
         ASSERT_TRUE(record.setPath(u"C:\\Caf\u00E9\\a\tb"));
         record.setProperties(16, 4, 3, 1, 1, true, true, kKindDirectory);
         ASSERT_TRUE(writer.writeFileEntry(record));
@@ -330,12 +334,46 @@ TEST(Win32Clock, LocalTimeAndItsTextForms) {
     EXPECT_LE(std::llabs(fromFileTime - platform.time64()), 2);
 }
 
+TEST(Win32Files, LastWriteTimesBefore1970OnShortPathsAndDirectories) {
+    Win32Platform platform;
+    // Last written on 1 January 1960 and on 15 July 2024 12:00 UTC (summer
+    // time in many zones: no local-time conversion may shift it).
+    constexpr std::int64_t kTimes[] = {-315619200, 1721044800};
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::u16string directory = reinterpret_cast<const char16_t*>(temp) + std::u16string(u"baseline-times");
+    const std::u16string file = directory + u"\\old.exe";
+    CreateDirectoryW(reinterpret_cast<const wchar_t*>(directory.c_str()), nullptr);
+    for (const std::int64_t seconds : kTimes) {
+        SCOPED_TRACE(seconds);
+        const std::uint64_t ticks = kUnixEpochAsFileTime + seconds * 10000000;
+        const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        for (const std::u16string& path : {file, directory}) {
+            const bool isDirectory = path == directory;
+            HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_WRITE, 0, nullptr,
+                                        OPEN_ALWAYS, isDirectory ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL,
+                                        nullptr);
+            ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+            EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &written));
+            CloseHandle(handle);
+        }
+        for (const std::u16string& path : {file, directory}) {
+            std::uint64_t fileTime = 0;
+            ASSERT_TRUE(platform.getFileLastWriteTime(path, fileTime));
+            EXPECT_EQ(fileTimeToUnixSeconds(fileTime), seconds);
+        }
+    }
+    DeleteFileW(reinterpret_cast<const wchar_t*>(file.c_str()));
+    RemoveDirectoryW(reinterpret_cast<const wchar_t*>(directory.c_str()));
+    std::uint64_t fileTime = 0;
+    EXPECT_FALSE(platform.getFileLastWriteTime(file, fileTime));
+}
+
 TEST(Win32Files, StatAccessAndTheProgramsPath) {
     Win32Platform platform;
-    FileStatus status;
-    EXPECT_TRUE(platform.wstat64(fixture("not_a_program.exe"), status));
-    EXPECT_EQ(status.size, 37u);
-    EXPECT_FALSE(platform.wstat64(fixture("no_such_file.exe"), status));
+    std::uint64_t fileTime = 0;
+    EXPECT_TRUE(platform.getFileLastWriteTime(fixture("not_a_program.exe"), fileTime));
+    EXPECT_FALSE(platform.getFileLastWriteTime(fixture("no_such_file.exe"), fileTime));
     EXPECT_EQ(platform.waccess(fixture("unsigned.exe"), 0), 0);
     EXPECT_EQ(platform.waccess(u"C:\\windows", 0), 0);
     EXPECT_NE(platform.waccess(fixture("no_such_file.exe"), 0), 0);

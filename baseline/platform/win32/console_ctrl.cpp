@@ -14,9 +14,9 @@ std::atomic<bool> eventReceived{false};
 HANDLE workFinished = nullptr;
 
 // On a close the system ends the process as soon as the handler returns, or at
-// the latest about five seconds after the event. Holding the handler longer
-// gains nothing; the bound only keeps a lost signal from hanging the thread.
-constexpr DWORD kCloseHoldMilliseconds = 10000;
+// the latest about five seconds after the event. The hold stays within that,
+// so that it is always the program, not the system, that lets go.
+constexpr DWORD kCloseHoldMilliseconds = 4500;
 
 }  // namespace
 

@@ -404,22 +404,12 @@ std::size_t Win32Platform::wcsftime(std::u16string& out, std::size_t bufferLengt
     return written;
 }
 
-bool Win32Platform::wstat64(const std::u16string& path, FileStatus& status) {
-    if (path.size() >= kLongPathThreshold) {
-        // The C runtime's stat does not take every extended-length path; the
-        // attribute query gives the same two facts for any length.
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        if (!GetFileAttributesExW(asWide(systemPath(path)), GetFileExInfoStandard, &data)) return false;
-        const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                    data.ftLastWriteTime.dwLowDateTime;
-        status.modifiedTime = fileTimeToUnixSeconds(ticks);
-        status.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        return true;
-    }
-    struct _stat64 native{};
-    if (_wstat64(asWide(path), &native) != 0) return false;
-    status.modifiedTime = native.st_mtime;
-    status.size = static_cast<std::uint64_t>(native.st_size);
+bool Win32Platform::getFileLastWriteTime(const std::u16string& path, std::uint64_t& fileTime) {
+    // The stored FILETIME itself: the C runtime's stat converts through local
+    // time and cannot give a time before 1970, nor take every long path.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(asWide(systemPath(path)), GetFileExInfoStandard, &data)) return false;
+    fileTime = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     return true;
 }
 

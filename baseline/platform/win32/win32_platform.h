@@ -59,7 +59,7 @@ public:
     bool ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) override;
     std::size_t wcsftime(std::u16string& out, std::size_t bufferLength, const std::u16string& format,
                          const LocalTime& local) override;
-    bool wstat64(const std::u16string& path, FileStatus& status) override;
+    bool getFileLastWriteTime(const std::u16string& path, std::uint64_t& fileTime) override;
     int waccess(const std::u16string& path, int mode) override;
     FileStream createNewTextFile(const std::u16string& path) override;
     bool fwrite(FileStream stream, const std::string& bytes) override;

@@ -1,0 +1,59 @@
+// Path facts read with WOW64's redirection off around each call, and only
+// around it.
+#include "platform/native_paths.h"
+
+#include "platform/file_time.h"
+#include "platform/native_system.h"
+
+namespace baseline {
+
+NativePaths::NativePaths(Platform& platform) : platform_(platform), underWow64_(runsUnderWow64(platform)) {}
+
+template <typename Result, typename Call>
+Result NativePaths::natively(Result unreadable, Call call) {
+    if (!underWow64_) return call();
+    std::uintptr_t oldValue = 0;
+    if (!platform_.wow64DisableWow64FsRedirection(oldValue)) {
+        redirectionFailed_ = true;
+        return unreadable;
+    }
+    // Back on whichever way the call ends, an exception included.
+    struct Revert {
+        Platform& platform;
+        std::uintptr_t oldValue;
+        ~Revert() { platform.wow64RevertWow64FsRedirection(oldValue); }
+    } revert{platform_, oldValue};
+    return call();
+}
+
+std::uint32_t NativePaths::getFileAttributes(const std::u16string& path) {
+    return natively(kInvalidFileAttributes, [&] { return platform_.getFileAttributes(path); });
+}
+
+SearchHandle NativePaths::findFirstFile(const std::u16string& pattern, FindData& data) {
+    return natively(SearchHandle{0}, [&] { return platform_.findFirstFile(pattern, data); });
+}
+
+int NativePaths::waccess(const std::u16string& path, int mode) {
+    return natively(-1, [&] { return platform_.waccess(path, mode); });
+}
+
+bool NativePaths::lastWriteTime(const std::u16string& path, std::int64_t& seconds) {
+    std::uint64_t fileTime = 0;
+    if (!natively(false, [&] { return platform_.getFileLastWriteTime(path, fileTime); })) return false;
+    seconds = fileTimeToUnixSeconds(fileTime);
+    return true;
+}
+
+bool NativePaths::readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
+                                     std::int32_t& status) {
+    status = kStatusIdentityUnavailable;
+    return natively(false, [&] { return platform_.readVersionStrings(path, strings, status); });
+}
+
+bool NativePaths::readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t& status) {
+    status = kStatusIdentityUnavailable;
+    return natively(false, [&] { return platform_.readSignerInfo(path, signer, status); });
+}
+
+}  // namespace baseline

@@ -1,0 +1,47 @@
+// Facts about a path as a native process reads them. A 32-bit program on
+// 64-bit Windows sees SysWOW64 where System32 is named; it turns WOW64's
+// redirection off around each call below and back on straight after, so the
+// facts are the system's, while everything else it does (writing its document,
+// any DLL the system loads for it) stays redirected as a 32-bit process needs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/file_identity_records.h"
+#include "platform/platform.h"
+
+namespace baseline {
+
+class NativePaths {
+public:
+    // Asks once whether WOW64 stands between the program and the system.
+    explicit NativePaths(Platform& platform);
+
+    Platform& platform() const { return platform_; }
+    bool underWow64() const { return underWow64_; }
+    // True once redirection could not be turned off for a call; that call
+    // was not made and answered as a path that cannot be read.
+    bool redirectionFailed() const { return redirectionFailed_; }
+
+    std::uint32_t getFileAttributes(const std::u16string& path);
+    SearchHandle findFirstFile(const std::u16string& pattern, FindData& data);
+    int waccess(const std::u16string& path, int mode);
+    // Seconds since 1970 of the last write (negative before 1970); false when
+    // the time cannot be read.
+    bool lastWriteTime(const std::u16string& path, std::int64_t& seconds);
+    bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings, std::int32_t& status);
+    bool readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t& status);
+
+private:
+    // Runs `call` with redirection off where it is on; `unreadable` is the
+    // answer when it cannot be turned off.
+    template <typename Result, typename Call>
+    Result natively(Result unreadable, Call call);
+
+    Platform& platform_;
+    bool underWow64_ = false;
+    bool redirectionFailed_ = false;
+};
+
+}  // namespace baseline
