@@ -9,6 +9,7 @@
 
 #include "document/allowlist_writer.h"
 #include "fileidentity/executable_file_record.h"
+#include "platform/native_paths.h"
 #include "hostinfo/host_inventory.h"
 #include "platform/win32/win32_platform.h"
 
@@ -44,8 +45,9 @@ int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     std::uint64_t peakAt10000 = 0;
     constexpr int kEntries = 100000;
+    baseline::NativePaths native(platform);
     for (int id = 0; id < kEntries; ++id) {
-        baseline::ExecutableFileRecord record(platform);
+        baseline::ExecutableFileRecord record(native);
         const bool directory = id % 10 == 0;
         record.setPath(fixture);
         record.setProperties(32, id, id - 1, 0, 1, true, true,

@@ -464,8 +464,12 @@ def case_long_path(runner, kind):
 
 def case_same_document(runner, kind, exe32):
     """On one 64-bit system the 32-bit program (under WOW64) and the native
-    64-bit program walk the same tree with the same configuration and write
-    the same document, byte for byte but for the run's times."""
+    64-bit program load the same configurations, walk the same tree and write
+    the same documents, byte for byte but for the run's times: with System32
+    as a root, with a root and an allowed directory that only the native
+    System32 holds, with %PROGRAMFILES% in every path key, with the default
+    first-level list written out, and with an exclusion under System32 beside
+    an application last written in 1960."""
     drive_c = os.path.join(runner.prefix(kind), "drive_c")
     placed = []
     def place(relative, fixture):
@@ -474,35 +478,83 @@ def case_same_document(runner, kind, exe32):
         shutil.copy(os.path.join(runner.fixtures, fixture), target)
         placed.append(target)
     other = Runner(exe32, runner.tool, runner.prefixes, runner.fixtures)
+    old = os.path.join(runner.workdir, "Old")
+    os.makedirs(old)
+    shutil.copy(os.path.join(runner.fixtures, "signed.exe"), os.path.join(old, "old.exe"))
+    os.utime(os.path.join(old, "old.exe"), (-315619200, -315619200))  # 1 January 1960
+    made = ["Program Files\\NativeApp", "Program Files (x86)\\WowApp", "Program Files\\Common Files\\NativeShared",
+            "windows\\system32\\baseline-only-native", "windows\\system32\\baseline-native-allowed"]
+    configurations = [
+        ("A", {"paths_to_discover": ["C:\\Program Files", "C:\\Program Files (x86)", "%WINDIR%\\system32"]}),
+        ("B", {"paths_to_discover": ["%WINDIR%\\system32\\baseline-only-native"],
+               "allowed_directories": [{"allowed_dir": "%WINDIR%\\system32\\baseline-native-allowed",
+                                        "mutable": True}]}),
+        ("C", {"paths_to_discover": ["%PROGRAMFILES%", "%COMMONPROGRAMFILES%"],
+               "paths_excluded_from_discovery": ["%ProgramFiles%\\NativeApp\\bin"],
+               "allowed_first_level_subdirectories": ["%PROGRAMFILES%"],
+               "allowed_directories": [{"allowed_dir": "%PROGRAMFILES%\\NativeApp", "mutable": True},
+                                       {"allowed_dir": "%COMMONPROGRAMFILES%\\NativeShared", "strict_pub": False}]}),
+        ("D", {"allowed_first_level_subdirectories": ["%SYSTEMDRIVE%", "%PROGRAMFILES%", "%PROGRAMFILES(X86)%"],
+               "paths_to_discover": ["C:\\Program Files", "C:\\Program Files (x86)"]}),
+        ("E", {"paths_to_discover": ["%WINDIR%\\system32", z_path(old)],
+               "paths_excluded_from_discovery": ["%WINDIR%\\system32\\drivers", "%WINDIR%\\system32\\wbem"]}),
+    ]
     try:
         place("Program Files\\NativeApp\\native.exe", "signed.exe")
         place("Program Files\\NativeApp\\bin\\helper.exe", "version_default.exe")
+        place("Program Files\\Common Files\\NativeShared\\shared.exe", "signed.exe")
         place("Program Files (x86)\\WowApp\\wow.exe", "signed.exe")
         place("windows\\system32\\baseline-compare-marker.exe", "signed.exe")
-        config = json.dumps({"paths_to_discover": ["C:\\Program Files", "C:\\Program Files (x86)",
-                                                   "%WINDIR%\\system32"]}).encode()
-        documents = []
-        for program in (runner, other):
-            program.configure(kind, config)
-            rc, out = program.run(kind, b"Same\nOne tree, one configuration\n", timeout=300)
-            document = expect_success(program, kind, rc, out, b"Same")
-            if document is None:
-                return
-            documents.append(document)
+        place("windows\\system32\\baseline-only-native\\tool.exe", "signed.exe")
+        os.makedirs(os.path.join(drive_c, "windows", "system32", "baseline-native-allowed"), exist_ok=True)
         run_times = re.compile(rb'^\t"(cdate|starttime|endtime)" : .*$', re.M)
-        native, wow = (run_times.sub(rb'\t"\1" : <run time>', d.data) for d in documents)
-        check(native == wow, "the two documents differ:\n%s" % "\n".join(
-            "64: %r\n32: %r" % pair for pair in zip(native.split(b"\n"), wow.split(b"\n")) if pair[0] != pair[1]))
-        lowered = [d.lower() for d in documents[0].directories()]
-        for directory in ("%SYSTEMDRIVE%\\Program Files\\NativeApp", "%SYSTEMDRIVE%\\Program Files (x86)\\WowApp"):
-            check(directory.lower() in lowered, "directory entry %s in %r" % (directory, documents[0].directories()))
-        check(documents[1].entry("C:\\windows\\system32\\baseline-compare-marker.exe") is not None,
-              "the 32-bit program lists the native system32")
+        for letter, configuration in configurations:
+            title = b"Same" + letter.encode()
+            documents = []
+            for program in (runner, other):
+                program.configure(kind, json.dumps(configuration).encode())
+                rc, out = program.run(kind, title + b"\nOne tree, one configuration\n", timeout=300)
+                document = expect_success(program, kind, rc, out, title)
+                if document is None:
+                    break
+                documents.append(document)
+            if len(documents) != 2:
+                check(False, "configuration %s: both programs write a document" % letter)
+                continue
+            native, wow = (run_times.sub(rb'\t"\1" : <run time>', d.data) for d in documents)
+            check(native == wow, "configuration %s: the two documents differ:\n%s" % (letter, "\n".join(
+                "64: %r\n32: %r" % pair for pair in zip(native.split(b"\n"), wow.split(b"\n")) if pair[0] != pair[1])))
+            wow64 = documents[1]
+            lowered = [d.lower() for d in wow64.directories()]
+            if letter == "A":
+                for directory in ("%SYSTEMDRIVE%\\Program Files\\NativeApp", "%SYSTEMDRIVE%\\Program Files (x86)\\WowApp"):
+                    check(directory.lower() in lowered, "directory entry %s in %r" % (directory, wow64.directories()))
+                check(wow64.entry("C:\\windows\\system32\\baseline-compare-marker.exe") is not None,
+                      "the 32-bit program lists the native system32")
+            elif letter == "B":
+                check(wow64.entry("C:\\windows\\system32\\baseline-only-native\\tool.exe") is not None,
+                      "the 32-bit program walks a root only the native system32 holds")
+                check(wow64.json["inventory"]["directories"][0]["mutable"] is True,
+                      "an allowed directory only in the native system32 exists for the 32-bit program")
+            elif letter == "C":
+                check(wow64.entry("C:\\Program Files\\NativeApp\\native.exe") is not None
+                      and wow64.entry("C:\\Program Files\\Common Files\\NativeShared\\shared.exe") is not None,
+                      "%PROGRAMFILES% and %COMMONPROGRAMFILES% are the native folders")
+                check(wow64.entry("C:\\Program Files\\NativeApp\\bin\\helper.exe") is None,
+                      "the exclusion written with %ProgramFiles% holds")
+                check(wow64.entry("C:\\Program Files (x86)\\WowApp\\wow.exe") is None, "the x86 folder is not walked")
+                check("%programfiles%\\nativeapp" in lowered, "the document keeps the path as configured")
+            elif letter == "E":
+                entry = wow64.entry(z_path(os.path.join(old, "old.exe")))
+                check(entry is not None and entry["mtime"] == -315619200,
+                      "a time before 1970 on a short path: %r" % (entry and entry["mtime"]))
+                check(not any((e["fpath"] + e["fname"]).lower().startswith("c:\\windows\\system32\\drivers\\")
+                              for e in wow64.files()), "nothing under the excluded drivers")
     finally:
         other.close()
         for target in placed:
             os.remove(target)
-        for directory in ("Program Files\\NativeApp\\bin", "Program Files\\NativeApp", "Program Files (x86)\\WowApp"):
+        for directory in made:
             shutil.rmtree(os.path.join(drive_c, *directory.split("\\")), ignore_errors=True)
 
 

@@ -381,6 +381,37 @@ TEST(ProgramOnAConsole, AnInterruptedRunNamesItsDocumentOnTheLastLineAndEndsWith
     }
 }
 
+TEST(ProgramOnAConsole, AnInterruptedRunWhoseFinishFailsSaysTheRunFailed) {
+    // How many writes an interrupted run makes, so that each of the last
+    // ones (the failed document's "misc", summary and last brace) can fail.
+    ConsoleRun counted;
+    runProgram(counted, false, 100);
+    const int writes = counted.platform.writeCalls;
+    ASSERT_GT(writes, 3);
+    struct Fault {
+        const char* proves;
+        int failWriteCall;
+        bool failClose;
+    };
+    const Fault faults[] = {
+        {"the last write fails", writes, false},
+        {"the one before it fails", writes - 1, false},
+        {"the close fails", 0, true},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.proves);
+        ConsoleRun r;
+        r.platform.failWriteCall = fault.failWriteCall;
+        r.platform.failClose = fault.failClose;
+        runProgram(r, false, 100);
+        EXPECT_EQ(r.exitValue, 1);
+        const auto lines = screen(r.platform.output);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[lines.size() - 2], u"ERROR: Failed to discover and create allowlist file.");
+        EXPECT_EQ(count(r.platform.output, u"interrupted"), 0u);
+    }
+}
+
 TEST(ProgramOnAConsole, AtThePromptsNoHandlerIsInstalled) {
     ConsoleRun r;
     runProgram(r, true, 1);
