@@ -39,8 +39,13 @@ int NativePaths::waccess(const std::u16string& path, int mode) {
 }
 
 bool NativePaths::lastWriteTime(const std::u16string& path, std::int64_t& seconds) {
+    // A root written as a bare drive (C:, as the system drive root is) is
+    // the drive's root directory, the one its listing shows; asked as it
+    // stands it would name the process's current directory on that drive.
+    const bool bareDrive = path.size() == 2 && path[1] == u':';
+    const std::u16string asked = bareDrive ? path + u"\\" : path;
     std::uint64_t fileTime = 0;
-    if (!natively(false, [&] { return platform_.getFileLastWriteTime(path, fileTime); })) return false;
+    if (!natively(false, [&] { return platform_.getFileLastWriteTime(asked, fileTime); })) return false;
     seconds = fileTimeToUnixSeconds(fileTime);
     return true;
 }

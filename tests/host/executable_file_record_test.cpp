@@ -90,6 +90,34 @@ TEST(Record, PropertiesAreStoredInTheirOrderAndTheTimeIsRead) {
     EXPECT_EQ(unreadable.kind, kKindDirectory);
 }
 
+TEST(Record, TimesComeFromTheStoredFileTimeBefore1970AndForADriveRoot) {
+    struct Case {
+        const char* proves;
+        std::u16string path;
+        std::u16string stored;  // where the model keeps the time
+        std::int64_t seconds;
+        std::int64_t expected;
+    };
+    const Case cases[] = {
+        {"a time before 1970 stays negative", u"C:\\old.exe", u"C:\\old.exe", -315619200, -315619200},
+        {"the first second before 1970", u"C:\\e.exe", u"C:\\e.exe", -1, -1},
+        {"the epoch itself", u"C:\\z.exe", u"C:\\z.exe", 0, 0},
+        {"a bare drive is its root directory", u"C:", u"C:\\", 1765000000, 1765000000},
+        {"a time that cannot be read is 0", u"C:\\none.exe", u"C:\\other.exe", 5, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        platform.fileStatuses[c.stored] = FileStatus{c.seconds, 0};
+        platform.fileStatuses[u"C:"] = FileStatus{42, 0};  // the current directory on C:
+        NativePaths native(platform);
+        ExecutableFileRecord record(native);
+        ASSERT_TRUE(record.setPath(c.path));
+        record.setProperties(0, 0, -1, 1, 0, false, true, kKindDirectory);
+        EXPECT_EQ(record.modifiedTime, c.expected);
+    }
+}
+
 TEST(Record, TheSignerIsReadOnceAndItsAnswerRepeated) {
     MemoryPlatform platform;
     const SignerInfo signer{u"Pub", u"CA", u"00ff"};
