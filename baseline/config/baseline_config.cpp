@@ -1,32 +1,111 @@
 // Loading the configuration: file, decryption, parse, then the schema walk.
-// Nothing escapes as an exception and nothing is printed.
+// Nothing escapes as an exception and nothing is printed; a failure says why
+// in one cause.
 #include "config/baseline_config.h"
 
 #include <json/value.h>
 
+#include <exception>
+#include <new>
 #include <vector>
 
 #include "config/baseline_file.h"
+#include "config/config_diagnosis.h"
 #include "config/config_schema.h"
+#include "platform/failure_cause.h"
 #include "platform/platform.h"
+#include "platform/utf.h"
 
 namespace baseline {
 
-bool BaselineConfig::loadBaselineConfig(Platform& platform) {
+namespace {
+
+constexpr char16_t kFileName[] = u"baselineconf.dat";
+constexpr char16_t kEveryFinding[] = u" (baselineconf check baselineconf.dat lists every finding)";
+
+std::u16string placed(const TextPlace& place, const std::string& message) {
+    std::u16string where = kFileName;
+    if (place.line != 0) {
+        where += u", line " + widenAscii(std::to_string(place.line)) + u", column " +
+                 widenAscii(std::to_string(place.column));
+    }
+    return where + u": " + decodeUtf8Replacing(message) + kEveryFinding;
+}
+
+// Keeps the schema walk's first error, at its place in the JSON text.
+class FirstError final : public SchemaReport {
+public:
+    explicit FirstError(const std::string& text) : text_(text) {}
+    void error(const Json::Value* at, const std::string& message) override {
+        if (cause.known()) return;
+        TextPlace place;
+        if (at != nullptr) place = placeOf(text_, static_cast<std::size_t>(at->getOffsetStart()));
+        cause.text = placed(place, message);
+    }
+    void warning(const Json::Value*, const std::string&) override {}
+
+    FailureCause cause;
+
+private:
+    const std::string& text_;
+};
+
+}  // namespace
+
+bool BaselineConfig::loadBaselineConfig(Platform& platform, FailureCause* cause) {
+    FailureCause unused;
+    FailureCause& why = cause != nullptr ? *cause : unused;
     try {
         std::string json;
+        std::string text;  // every deciphered byte before the pad
         {
             std::string content;
-            if (!readBaselineFile(platform, content)) return false;
-            if (!decryptBaselineText(content, json)) return false;
+            if (!readBaselineFile(platform, content)) {
+                const std::uint32_t error = platform.getLastError();
+                const std::u16string folder = platform.getCurrentDirectory();
+                const bool missing = error == kErrorFileNotFound || error == kErrorPathNotFound;
+                why = causeWithSystemError(platform,
+                                           missing ? std::u16string(kFileName) + u" was not found in " + folder
+                                                   : std::u16string(kFileName) + u" in " + folder + u" could not be read",
+                                           error);
+                return false;
+            }
+            DecryptFacts facts;
+            const DecryptOutcome outcome = decryptBaselineTextDetailed(content, json, &facts);
+            if (outcome != DecryptOutcome::ok) {
+                why.text = std::u16string(kFileName) + u": " + decodeUtf8Replacing(decryptFailure(outcome, facts));
+                return false;
+            }
+            text = facts.plaintext.substr(0, facts.plaintext.size() - static_cast<unsigned char>(facts.plaintext.back()));
         }
+        // One changed character garbles a whole cipher block, and another key
+        // garbles all of them: then no message of the parse is the reason.
+        const bool damaged = firstNonText(text) != std::string::npos;
+        const FailureCause damage{std::u16string(kFileName) +
+                                  u" is damaged or was made with another key: its deciphered content is not text" +
+                                  kEveryFinding};
         Json::Value root;
-        if (!parseBaselineJson(json, root, nullptr)) return false;
+        std::string messages;
+        if (!parseBaselineJson(json, root, &messages)) {
+            const ParseError error = firstParseError(messages);
+            why = damaged ? damage : FailureCause{placed(error.place, error.message)};
+            return false;
+        }
         PlatformConfigEnvironment environment(platform);
-        return applyBaselineJson(root, environment, *this, nullptr);
+        FirstError report(json);
+        if (!applyBaselineJson(root, environment, *this, &report)) {
+            why = damaged || !report.cause.known() ? damage : report.cause;
+            return false;
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        why.text = std::u16string(kFileName) + u" could not be loaded: there is not enough memory";
+    } catch (const std::exception& e) {
+        why.text = std::u16string(kFileName) + u" could not be loaded: " + decodeUtf8Replacing(e.what());
     } catch (...) {
-        return false;
+        why.text = std::u16string(kFileName) + u" could not be loaded";
     }
+    return false;
 }
 
 std::u16string utf8ToUtf16(Platform& platform, const std::string& utf8) {

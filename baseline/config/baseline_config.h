@@ -9,6 +9,7 @@
 namespace baseline {
 
 class Platform;
+struct FailureCause;
 
 struct BaselineConfig {
     std::string discoveryMode;                                 // "osdrive", "all", "custom" or as given
@@ -28,8 +29,9 @@ struct BaselineConfig {
 
     // Reads .\baselineconf.dat, deciphers and parses it and applies the keys.
     // True when the whole configuration was read and applied; prints nothing,
-    // and after a failure the fields hold no meaning.
-    bool loadBaselineConfig(Platform& platform);
+    // and after a failure the fields hold no meaning and `cause`, when given,
+    // says why: the file, the place in its text, the system's reason.
+    bool loadBaselineConfig(Platform& platform, FailureCause* cause = nullptr);
 };
 
 // UTF-8 to UTF-16 through MultiByteToWideChar (CP_UTF8, no flags), up to the

@@ -3,7 +3,9 @@
 #include "console/console_status.h"
 
 #include "platform/platform.h"
+#include "platform/failure_cause.h"
 #include "platform/utf.h"
+#include "platform/visible_text.h"
 
 namespace baseline {
 namespace {
@@ -46,6 +48,12 @@ std::string_view consoleStatusMessage(ConsoleStatus code) {
 
 void printStatus(Platform& platform, ConsoleStatus code) {
     platform.writeOutput(widenAscii(std::string(consoleStatusMessage(code))) + u"\r\n");
+}
+
+void printCause(Platform& platform, const FailureCause& cause) {
+    // A cause quotes configured paths and file names: nothing in them may
+    // reach the console as a control or a hidden character.
+    if (cause.known()) platform.writeOutput(u"Cause: " + visibleText(cause.text) + u"\r\n");
 }
 
 }  // namespace baseline

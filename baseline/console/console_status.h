@@ -7,6 +7,7 @@
 namespace baseline {
 
 class Platform;
+struct FailureCause;
 
 using ConsoleStatus = std::uint32_t;
 
@@ -30,5 +31,9 @@ std::string_view consoleStatusMessage(ConsoleStatus code);
 
 // Writes the code's message and a line end to standard output.
 void printStatus(Platform& platform, ConsoleStatus code);
+
+// Writes "Cause: " and the cause, hidden characters as visible escapes, and a
+// line end; nothing when the cause is not known. It follows a status line.
+void printCause(Platform& platform, const FailureCause& cause);
 
 }  // namespace baseline

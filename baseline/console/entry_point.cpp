@@ -2,10 +2,15 @@
 // key-press wait, so a new instance may start while this one waits.
 #include "console/entry_point.h"
 
+#include <exception>
+#include <new>
+
 #include "console/console_status.h"
 #include "console/run_driver.h"
 #include "hostinfo/os_identity.h"
+#include "platform/failure_cause.h"
 #include "platform/platform.h"
+#include "platform/utf.h"
 
 namespace baseline {
 namespace {
@@ -39,6 +44,15 @@ void hardenDllSearchPath(Platform& platform) {
     const ProcAddress setDllDirectory = platform.getProcAddress(kernel32, "SetDllDirectoryW");
     // An empty string takes the current directory out of the DLL search path.
     if (setDllDirectory != 0) platform.callSetDllDirectory(setDllDirectory, u"");
+}
+
+// The default line for what escaped the run, and its cause when it has one.
+void printEscaped(Platform& platform, const FailureCause& cause) {
+    try {
+        printStatus(platform, status::kInternalFailure);
+        printCause(platform, cause);
+    } catch (...) {
+    }
 }
 
 int gate(Platform& platform) {
@@ -91,14 +105,16 @@ int runEntryPoint(Platform& platform) {
     int exitValue = 1;
     try {
         exitValue = gate(platform);
-    } catch (...) {
+    } catch (const std::exception& e) {
         // Out of memory in the dialogue, in the engine's copy of the
-        // configuration or in the summary: one line, the mutex already closed
-        // on the way out, and still the key wait and a defined exit value.
-        try {
-            printStatus(platform, status::kInternalFailure);
-        } catch (...) {
-        }
+        // configuration or in the summary: the default line and what the
+        // exception says, the mutex already closed on the way out, and still
+        // the key wait and a defined exit value.
+        printEscaped(platform, dynamic_cast<const std::bad_alloc*>(&e) != nullptr
+                                   ? FailureCause{u"there is not enough memory"}
+                                   : FailureCause{decodeUtf8Replacing(e.what())});
+    } catch (...) {
+        printEscaped(platform, FailureCause{});
     }
     platform.waitForKeyPress();
     return exitValue;

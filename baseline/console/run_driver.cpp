@@ -14,6 +14,7 @@
 #include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
 #include "document/document_records.h"
+#include "platform/failure_cause.h"
 #include "platform/utf.h"
 #include "platform/platform.h"
 
@@ -59,8 +60,10 @@ bool runDriver(Platform& platform) {
         return false;
     }
     platform.writeOutput(u"Please wait while the allowlist is being created...\r\n\r\n");
-    if (!config.loadBaselineConfig(platform)) {
+    FailureCause cause;
+    if (!config.loadBaselineConfig(platform, &cause)) {
         printStatus(platform, status::kConfigNotRead);
+        printCause(platform, cause);
         return false;
     }
     addBuiltInPublishers(config);
@@ -76,10 +79,12 @@ bool runDriver(Platform& platform) {
     // short on its way out is no allowlist of any kind.
     if (!built && engine.statusCode == kStatusInterrupted && engine.documentFinished) {
         printInterrupted(platform, engine.outputPath);
+        printCause(platform, engine.cause);
         return false;
     }
     if (!built) {
         printStatus(platform, status::kBuildFailed);
+        printCause(platform, engine.cause);
         return false;
     }
     printSummary(platform, engine.counters, engine.outputPath);

@@ -4,7 +4,9 @@
 #include <json/json.h>
 
 #include <exception>
+#include <new>
 
+#include "discovery/build_status.h"
 #include "discovery/built_in_publishers.h"
 #include "discovery/discovery_engine.h"
 #include "discovery/discovery_paths.h"
@@ -12,7 +14,9 @@
 #include "document/allowlist_writer.h"
 #include "document/document_status.h"
 #include "hostinfo/host_inventory.h"
+#include "platform/failure_cause.h"
 #include "platform/platform.h"
+#include "platform/utf.h"
 
 namespace baseline {
 namespace {
@@ -31,6 +35,14 @@ private:
     Platform& platform_;
 };
 
+// What escaped a step, in its own words.
+FailureCause unexpected(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) {
+        return {u"the run stopped: there is not enough memory"};
+    }
+    return {u"the run stopped on an unexpected error: " + decodeUtf8Replacing(e.what())};
+}
+
 }  // namespace
 
 bool DiscoveryEngine::runBuild() {
@@ -41,11 +53,17 @@ bool DiscoveryEngine::runBuild() {
         if (!buildOutputPath()) return false;
         if (!writer.open(outputPath)) {
             statusCode = writer.status;
+            cause = writer.cause;
             return false;
         }
         statusCode = writer.status;
+    } catch (const std::exception& e) {
+        statusCode = kStatusWriteFailed;
+        cause = unexpected(e);
+        return false;
     } catch (...) {
         statusCode = kStatusWriteFailed;
+        cause.text = u"the document could not be created";
         return false;
     }
 
@@ -53,12 +71,19 @@ bool DiscoveryEngine::runBuild() {
     bool succeeded = false;
     try {
         succeeded = buildDocument(writer);
-    } catch (const Json::Exception&) {
+    } catch (const Json::Exception& e) {
         statusCode = kStatusJsonFailed;
+        cause = unexpected(e);
+    } catch (const std::exception& e) {
+        statusCode = kStatusWriteFailed;
+        cause = unexpected(e);
     } catch (...) {
         statusCode = kStatusWriteFailed;
+        cause.text = u"the run stopped on an unexpected error";
     }
     writer_ = nullptr;
+    // A step that failed inside the writer left its reason there.
+    if (!succeeded && !cause.known()) cause = writer.cause;
 
     if (!succeeded) counters.status = false;
     // The finishing step runs on every path once the document is open. After
@@ -75,12 +100,21 @@ bool DiscoveryEngine::runBuild() {
     } catch (...) {
     }
     documentFinished = finished;
+    if (!finished && !succeeded && statusCode == kStatusInterrupted) {
+        // Both halves matter: why the run stopped, and why its end is missing.
+        const FailureCause finishing = writer.cause.known() ? writer.cause : FailureCause{u"finishing the document failed"};
+        cause.text += u", and then " + finishing.text;
+    }
     if (succeeded && !finished) {
         // A failed close leaves the writer's status alone.
         statusCode = writer.status != 0 ? writer.status : kStatusWriteFailed;
+        cause = writer.cause.known() ? writer.cause : FailureCause{u"finishing the document failed"};
         return false;
     }
-    if (succeeded) statusCode = 0;
+    if (succeeded) {
+        statusCode = 0;
+        cause = {};
+    }
     return succeeded;
 }
 
@@ -119,16 +153,27 @@ bool DiscoveryEngine::listConfiguredDirectories() {
         bool isMutable = config.defaultMutable;
         bool strictPublisher = true;
         std::u16string expanded;
-        if (!expandPath(platform_, configured, expanded)) return false;
+        if (!expandPath(platform_, configured, expanded)) {
+            cause = causeWithSystemError(platform_, u"the allowed directory " + configured + u" could not be expanded",
+                                         platform_.getLastError());
+            return false;
+        }
         const std::u16string normal = normalizePath(expanded);
         // A directory that cannot be queried has every attribute bit set, and so
         // counts as a system directory: immutable.
         const std::uint32_t attributes = native_.getFileAttributes(expanded);
-        if (native_.redirectionFailed()) return false;
+        if (native_.redirectionFailed()) {
+            cause = native_.redirectionCause();
+            return false;
+        }
         if (attributes & kFileAttributeSystem) {
             isMutable = false;
         } else {
-            if (!paths_.buildImmutableSet.ensureBuilt(platform_, config.immutableDirectories)) return false;
+            if (!paths_.buildImmutableSet.ensureBuilt(platform_, config.immutableDirectories)) {
+                cause = causeWithSystemError(platform_, u"an immutable directory could not be expanded",
+                                             platform_.getLastError());
+                return false;
+            }
             if (paths_.buildImmutableSet.contains(normal)) isMutable = false;
         }
         for (const auto& nonStrict : config.nonStrictPublisherDirectories) {

@@ -10,7 +10,9 @@
 #include "document/allowlist_writer.h"
 #include "fileidentity/executable_file_record.h"
 #include "platform/native_paths.h"
+#include "platform/failure_cause.h"
 #include "platform/platform.h"
+#include "platform/utf.h"
 
 namespace baseline {
 namespace {
@@ -62,15 +64,24 @@ struct DiscoveryEngine::Walk {
 
 bool DiscoveryEngine::walkDirectories() {
     Walk walk;
-    if (!paths_.readSystemDrive(walk.systemDrive)) return false;
+    if (!paths_.readSystemDrive(walk.systemDrive)) {
+        cause = causeWithSystemError(platform_, u"%SYSTEMDRIVE% could not be expanded", platform_.getLastError());
+        return false;
+    }
     std::vector<std::u16string> roots;
     if (!paths_.buildRoots(walk.systemDrive, roots)) {
         statusCode = kStatusUnknownDiscoveryMode;
+        cause.text = u"\"paths_to_discover\" is \"" + decodeUtf8Replacing(config.discoveryMode) +
+                     u"\", none of \"osdrive\", \"all\" and \"custom\"";
         return false;
     }
     for (const auto& root : roots) {
         WalkEntry entry;
-        if (!expandPath(platform_, root, entry.path)) return false;
+        if (!expandPath(platform_, root, entry.path)) {
+            cause = causeWithSystemError(platform_, u"the root " + root + u" could not be expanded",
+                                         platform_.getLastError());
+            return false;
+        }
         if (!keepWalking(entry.path)) return false;
         ++counters.dircnt;
         entry.id = walk.nextId++;
@@ -100,7 +111,11 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
     search.reset(native_.findFirstFile(pattern, found));
     // Cannot be listed: skipped, and not an error, unless the native view
     // itself was refused.
-    if (!search) return !native_.redirectionFailed();
+    if (!search) {
+        if (!native_.redirectionFailed()) return true;
+        cause = native_.redirectionCause();
+        return false;
+    }
 
     do {
         if (!keepWalking(directory.path)) return false;
@@ -149,6 +164,7 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
 bool DiscoveryEngine::keepWalking(const std::u16string& directory) {
     if (platform_.consoleCtrlEventReceived()) {
         statusCode = kStatusInterrupted;
+        cause.text = u"the run was interrupted (Ctrl+C, Ctrl+Break or a close of the console) while listing " + directory;
         return false;
     }
     if (progress != nullptr) progress->walking(counters, directory);
@@ -183,6 +199,7 @@ bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
     ExecutableFileRecord record(native_);
     if (!record.setPath(entry.path)) {
         statusCode = record.lastStatus;
+        cause.text = u"the path " + entry.path + u" cannot be split into a folder and a name";
         return false;
     }
     record.setProperties(static_cast<std::int32_t>(entry.findData.attributes), entry.id,
@@ -193,7 +210,9 @@ bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
     if (!writer_->writeFileEntry(record)) return false;
     // A fact read through redirection would belong to another file: the run
     // cannot go on without the native view.
-    return !native_.redirectionFailed();
+    if (!native_.redirectionFailed()) return true;
+    cause = native_.redirectionCause();
+    return false;
 }
 
 void DiscoveryEngine::collectPublisher(ExecutableFileRecord& record, bool itemMutable) {

@@ -35,11 +35,13 @@ void DiscoveryEngine::recordStartTime() { counters.starttime = timeText(platform
 void DiscoveryEngine::recordEndTime() { counters.endtime = timeText(platform_); }
 
 bool DiscoveryEngine::fillHostInventory(HostInventory& inventory) {
-    return baseline::fillHostInventory(platform_, title, description, inventory, statusCode);
+    if (baseline::fillHostInventory(platform_, title, description, inventory, statusCode)) return true;
+    cause.text = u"the operating system could not be identified for the document's header";
+    return false;
 }
 
 bool DiscoveryEngine::buildOutputPath() {
-    return baseline::buildOutputPath(platform_, title, outputPath, statusCode);
+    return baseline::buildOutputPath(platform_, title, outputPath, statusCode, cause);
 }
 
 }  // namespace baseline

@@ -15,6 +15,7 @@
 #include "document/document_records.h"
 #include "discovery/walk_entry.h"
 #include "discovery/walk_progress.h"
+#include "platform/failure_cause.h"
 #include "platform/native_paths.h"
 
 namespace baseline {
@@ -64,6 +65,8 @@ public:
     std::u16string title;
     std::u16string description;
     std::int32_t statusCode = 0;  // cause of the last failure; 0 after a successful run
+    // The same failure in words, for the console's cause line.
+    FailureCause cause;
     std::u16string outputPath;
     // The document was closed whole, with its "misc" and summary, whether the
     // run succeeded or was finished as failed.

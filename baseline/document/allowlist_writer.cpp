@@ -5,6 +5,7 @@
 
 #include <json/json.h>
 
+#include <new>
 #include <set>
 #include <stdexcept>
 
@@ -13,13 +14,17 @@
 #include "document/json_rendering.h"
 #include "fileidentity/executable_file_record.h"
 #include "hostinfo/host_inventory.h"
+#include "platform/failure_cause.h"
+#include "platform/utf.h"
 
 namespace baseline {
 namespace {
 
+// A stream that refused bytes, with the system's reason read at once.
 class StreamFailure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    StreamFailure(const char* what, std::uint32_t error) : std::runtime_error(what), error(error) {}
+    std::uint32_t error;
 };
 
 // Counts are written as signed 32-bit integers whatever their type.
@@ -104,34 +109,56 @@ bool AllowlistWriter::guarded(Body&& body) {
         body();
         status = 0;
         return true;
-    } catch (const Json::Exception&) {
+    } catch (const StreamFailure& failure) {
+        status = kStatusWriteFailed;
+        cause = failedOnPath(platform_, u"writing", path_, failure.error);
+    } catch (const Json::Exception& e) {
         status = kStatusJsonFailed;
+        cause.text = u"rendering the document failed: " + decodeUtf8Replacing(e.what());
+    } catch (const std::bad_alloc&) {
+        status = kStatusWriteFailed;
+        cause.text = u"writing " + path_ + u" failed: there is not enough memory";
+    } catch (const std::exception& e) {
+        status = kStatusWriteFailed;
+        cause.text = u"writing " + path_ + u" failed: " + decodeUtf8Replacing(e.what());
     } catch (...) {
         status = kStatusWriteFailed;
+        cause.text = u"writing " + path_ + u" failed";
     }
     return false;
 }
 
 void AllowlistWriter::emit(const std::string& bytes) {
-    if (out_ == 0) throw StreamFailure("the document is not open");
-    if (!platform_.fwrite(out_, bytes)) throw StreamFailure("the document did not take the bytes");
+    if (out_ == 0) throw StreamFailure("the document is not open", 0);
+    if (!platform_.fwrite(out_, bytes)) throw StreamFailure("the document did not take the bytes", platform_.getLastError());
 }
 
 void AllowlistWriter::flush() {
-    if (out_ == 0 || !platform_.fflush(out_)) throw StreamFailure("the document could not be flushed");
+    if (out_ == 0) throw StreamFailure("the document is not open", 0);
+    if (!platform_.fflush(out_)) throw StreamFailure("the document could not be flushed", platform_.getLastError());
 }
 
 bool AllowlistWriter::open(const std::u16string& path) {
     entryWritten = false;
     if (out_ != 0) return false;  // one writer, one document
+    path_ = path;
     try {
         out_ = platform_.createNewTextFile(path);
         if (out_ == 0) {
-            if (platform_.getLastError() == kErrorFileExists) status = kStatusOutputNameTaken;
+            const std::uint32_t error = platform_.getLastError();
+            if (error == kErrorFileExists) {
+                status = kStatusOutputNameTaken;
+                cause = nameTaken(platform_, path);
+            } else {
+                cause = causeWithSystemError(platform_, path + u" could not be created", error);
+            }
             return false;
         }
-        return platform_.fwrite(out_, "{");
+        if (platform_.fwrite(out_, "{")) return true;
+        cause = failedOnPath(platform_, u"writing", path, platform_.getLastError());
+        return false;
     } catch (...) {
+        cause.text = path + u" could not be created";
         return false;
     }
 }
@@ -238,12 +265,16 @@ bool AllowlistWriter::close() {
     bool closed = false;
     try {
         closed = platform_.fwrite(out_, "}");
+        if (!closed) cause = failedOnPath(platform_, u"writing", path_, platform_.getLastError());
     } catch (...) {
+        cause.text = u"writing " + path_ + u" failed";
     }
     // The stream is released whatever happened to the last brace.
     const FileStream stream = out_;
     out_ = 0;
-    return platform_.fclose(stream) && closed;
+    if (platform_.fclose(stream)) return closed;
+    if (closed) cause = failedOnPath(platform_, u"closing", path_, platform_.getLastError());
+    return false;
 }
 
 }  // namespace baseline

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/document_records.h"
+#include "platform/failure_cause.h"
 #include "platform/platform.h"
 
 namespace baseline {
@@ -44,6 +45,9 @@ public:
 
     bool entryWritten = false;
     std::int32_t status = 0;
+    // Why the last failed operation failed: the document's path and the
+    // system's reason.
+    FailureCause cause;
 
 private:
     template <typename Body>
@@ -54,6 +58,7 @@ private:
 
     Platform& platform_;
     FileStream out_ = 0;
+    std::u16string path_;
     bool filesOpen_ = false;  // the header opened the files array and nothing closed it
 };
 

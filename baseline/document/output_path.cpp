@@ -3,12 +3,13 @@
 #include "document/document_status.h"
 #include "document/output_path.h"
 
+#include "platform/failure_cause.h"
 #include "platform/platform.h"
 
 namespace baseline {
 
 bool buildOutputPath(Platform& system, const std::u16string& title, std::u16string& outputPath,
-                     std::int32_t& statusCode) {
+                     std::int32_t& statusCode, FailureCause& cause) {
     LocalTime local;
     const std::int64_t now = system.time64();
     std::u16string suffix;
@@ -18,6 +19,7 @@ bool buildOutputPath(Platform& system, const std::u16string& title, std::u16stri
         system.wcsftime(suffix, kOutputNameSuffixBufferLength, kOutputNameSuffixFormat, local) == 0) {
         outputPath.clear();
         statusCode = kStatusOutputNameTaken;
+        cause.text = u"the document's name could not be made from the local date and time";
         return false;
     }
 
@@ -34,6 +36,7 @@ bool buildOutputPath(Platform& system, const std::u16string& title, std::u16stri
 
     if (system.waccess(outputPath, 0) == 0) {
         statusCode = kStatusOutputNameTaken;
+        cause = nameTaken(system, outputPath);
         return false;
     }
     statusCode = 0;

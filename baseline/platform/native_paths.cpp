@@ -10,10 +10,15 @@ namespace baseline {
 NativePaths::NativePaths(Platform& platform) : platform_(platform), underWow64_(runsUnderWow64(platform)) {}
 
 template <typename Result, typename Call>
-Result NativePaths::natively(Result unreadable, Call call) {
+Result NativePaths::natively(const std::u16string& path, Result unreadable, Call call) {
     if (!underWow64_) return call();
     std::uintptr_t oldValue = 0;
     if (!platform_.wow64DisableWow64FsRedirection(oldValue)) {
+        if (!redirectionFailed_) {
+            redirectionCause_ = causeWithSystemError(
+                platform_, u"WOW64 file-system redirection could not be turned off to read " + path,
+                platform_.getLastError());
+        }
         redirectionFailed_ = true;
         return unreadable;
     }
@@ -27,15 +32,15 @@ Result NativePaths::natively(Result unreadable, Call call) {
 }
 
 std::uint32_t NativePaths::getFileAttributes(const std::u16string& path) {
-    return natively(kInvalidFileAttributes, [&] { return platform_.getFileAttributes(path); });
+    return natively(path, kInvalidFileAttributes, [&] { return platform_.getFileAttributes(path); });
 }
 
 SearchHandle NativePaths::findFirstFile(const std::u16string& pattern, FindData& data) {
-    return natively(SearchHandle{0}, [&] { return platform_.findFirstFile(pattern, data); });
+    return natively(pattern, SearchHandle{0}, [&] { return platform_.findFirstFile(pattern, data); });
 }
 
 int NativePaths::waccess(const std::u16string& path, int mode) {
-    return natively(-1, [&] { return platform_.waccess(path, mode); });
+    return natively(path, -1, [&] { return platform_.waccess(path, mode); });
 }
 
 bool NativePaths::lastWriteTime(const std::u16string& path, std::int64_t& seconds) {
@@ -45,7 +50,7 @@ bool NativePaths::lastWriteTime(const std::u16string& path, std::int64_t& second
     const bool bareDrive = path.size() == 2 && path[1] == u':';
     const std::u16string asked = bareDrive ? path + u"\\" : path;
     std::uint64_t fileTime = 0;
-    if (!natively(false, [&] { return platform_.getFileLastWriteTime(asked, fileTime); })) return false;
+    if (!natively(asked, false, [&] { return platform_.getFileLastWriteTime(asked, fileTime); })) return false;
     seconds = fileTimeToUnixSeconds(fileTime);
     return true;
 }
@@ -53,12 +58,12 @@ bool NativePaths::lastWriteTime(const std::u16string& path, std::int64_t& second
 bool NativePaths::readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
                                      std::int32_t& status) {
     status = kStatusIdentityUnavailable;
-    return natively(false, [&] { return platform_.readVersionStrings(path, strings, status); });
+    return natively(path, false, [&] { return platform_.readVersionStrings(path, strings, status); });
 }
 
 bool NativePaths::readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t& status) {
     status = kStatusIdentityUnavailable;
-    return natively(false, [&] { return platform_.readSignerInfo(path, signer, status); });
+    return natively(path, false, [&] { return platform_.readSignerInfo(path, signer, status); });
 }
 
 }  // namespace baseline

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/failure_cause.h"
 #include "platform/file_identity_records.h"
 #include "platform/platform.h"
 
@@ -23,6 +24,8 @@ public:
     // True once redirection could not be turned off for a call; that call
     // was not made and answered as a path that cannot be read.
     bool redirectionFailed() const { return redirectionFailed_; }
+    // Which path it was, and the system's reason.
+    const FailureCause& redirectionCause() const { return redirectionCause_; }
 
     std::uint32_t getFileAttributes(const std::u16string& path);
     SearchHandle findFirstFile(const std::u16string& pattern, FindData& data);
@@ -37,11 +40,12 @@ private:
     // Runs `call` with redirection off where it is on; `unreadable` is the
     // answer when it cannot be turned off.
     template <typename Result, typename Call>
-    Result natively(Result unreadable, Call call);
+    Result natively(const std::u16string& path, Result unreadable, Call call);
 
     Platform& platform_;
     bool underWow64_ = false;
     bool redirectionFailed_ = false;
+    FailureCause redirectionCause_;
 };
 
 }  // namespace baseline

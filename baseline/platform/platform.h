@@ -34,6 +34,8 @@ struct OsVersionRecord {
 constexpr std::uint32_t kOsVersionInfoExSize = 284;
 constexpr std::uint32_t kOsVersionInfoSize = 276;
 
+constexpr std::uint32_t kErrorFileNotFound = 2;      // ERROR_FILE_NOT_FOUND
+constexpr std::uint32_t kErrorPathNotFound = 3;      // ERROR_PATH_NOT_FOUND
 constexpr std::uint32_t kErrorAlreadyExists = 183;   // ERROR_ALREADY_EXISTS
 constexpr std::uint32_t kMutexAllAccess = 0x1F0001;  // MUTEX_ALL_ACCESS
 constexpr std::uint32_t kTokenAdjustPrivileges = 0x20;
@@ -135,6 +137,11 @@ public:
     virtual SystemHandle createMutex(bool initialOwner, const std::u16string& name) = 0;
     virtual bool closeHandle(SystemHandle handle) = 0;
     virtual std::uint32_t getLastError() = 0;
+    // FormatMessageW's own text for a system error code, in the system's
+    // language, without its closing line break; empty when it has none.
+    virtual std::u16string formatMessage(std::uint32_t error) = 0;
+    // GetCurrentDirectoryW: the working directory, where the configuration is read.
+    virtual std::u16string getCurrentDirectory() = 0;
 
     // --- process token (advapi32) ---
     virtual SystemHandle openProcessToken(std::uint32_t desiredAccess) = 0;

@@ -164,7 +164,8 @@ TEST(EntryPoint, AnExceptionOutOfTheDriverGivesTheDefaultLineClosesTheMutexAndWa
             if (written.find(text) != std::u16string::npos) throw std::bad_alloc();
         };
         EXPECT_EQ(runEntryPoint(platform), 1);
-        const std::u16string tail = u"Something went wrong. Please contact to our support team.\r\n";
+        const std::u16string tail =
+            u"Something went wrong. Please contact to our support team.\r\nCause: there is not enough memory\r\n";
         ASSERT_GE(platform.output.size(), tail.size());
         EXPECT_EQ(platform.output.substr(platform.output.size() - tail.size()), tail);
         EXPECT_TRUE(platform.openHandles.empty());  // the mutex and the token
@@ -199,7 +200,9 @@ TEST(RunDriver, WithoutAReadableConfigurationTheRunEndsWith14013) {
               bannerText() +
                   u"Please provide allowlist title: Please provide allowlist description: \r\n"
                   u"Please wait while the allowlist is being created...\r\n\r\n"
-                  u"ERROR: Failed to read baseline configuration.\r\n");
+                  u"ERROR: Failed to read baseline configuration.\r\n"
+                  u"Cause: baselineconf.dat was not found in C:\\Deploy (Windows error 2: The system cannot find "
+                  u"the file specified.)\r\n");
 }
 
 }  // namespace

@@ -200,6 +200,23 @@ bool MemoryPlatform::closeHandle(SystemHandle handle) {
     return openHandles.erase(handle) == 1;
 }
 
+std::u16string MemoryPlatform::formatMessage(std::uint32_t error) {
+    static constexpr std::pair<std::uint32_t, const char16_t*> kMessages[] = {
+        {1, u"Incorrect function."},
+        {2, u"The system cannot find the file specified."},
+        {3, u"The system cannot find the path specified."},
+        {5, u"Access is denied."},
+        {30, u"The system cannot read from the specified device."},
+        {80, u"The file exists."},
+        {112, u"There is not enough space on the disk."},
+        {203, u"The system could not find the environment option that was entered."},
+    };
+    for (const auto& [code, text] : kMessages) {
+        if (code == error) return text;
+    }
+    return {};
+}
+
 std::uint32_t MemoryPlatform::getLastError() { return lastError_; }
 
 SystemHandle MemoryPlatform::openProcessToken(std::uint32_t desiredAccess) {
@@ -282,7 +299,10 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
                                                        std::uint32_t bufferLength) {
     calls.push_back("ExpandEnvironmentStringsW");
     expansions.emplace_back(source, bufferLength);
-    if (expansionFails || failingExpansions.count(source)) return 0;
+    if (expansionFails || failingExpansions.count(source)) {
+        lastError_ = 203;  // ERROR_ENVVAR_NOT_FOUND
+        return 0;
+    }
     const std::u16string result = expandPercentVariables(source, [&](const std::u16string& name)
                                                              -> std::optional<std::u16string> {
         const auto variable = std::find_if(environment.begin(), environment.end(), [&](const auto& entry) {
@@ -431,7 +451,10 @@ bool MemoryPlatform::wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) {
     calls.push_back("Wow64DisableWow64FsRedirection");
     // As the real call: only a 32-bit process on 64-bit Windows has
     // redirection to turn off.
-    if (wow64DisableFails || nativeProgram || !isArchitecture64Bit(nativeArchitecture)) return false;
+    if (wow64DisableFails || nativeProgram || !isArchitecture64Bit(nativeArchitecture)) {
+        lastError_ = 1;  // ERROR_INVALID_FUNCTION
+        return false;
+    }
     ++redirectionDisabled;
     oldValue = 0xD15AB1ED;
     return true;
@@ -574,7 +597,10 @@ bool MemoryPlatform::fwrite(FileStream stream, const std::string& bytes) {
     calls.push_back("fwrite");
     const auto open = streams_.find(stream);
     if (open == streams_.end()) return false;
-    if (++writeCalls == failWriteCall) return false;
+    if (++writeCalls == failWriteCall) {
+        lastError_ = 112;  // ERROR_DISK_FULL
+        return false;
+    }
     open->second.pending += asTextMode(bytes);
     return true;
 }
@@ -583,7 +609,10 @@ bool MemoryPlatform::fflush(FileStream stream) {
     calls.push_back("fflush");
     const auto open = streams_.find(stream);
     if (open == streams_.end()) return false;
-    if (++flushCalls == failFlushCall) return false;
+    if (++flushCalls == failFlushCall) {
+        lastError_ = 112;
+        return false;
+    }
     files[open->second.path] += open->second.pending;
     open->second.pending.clear();
     return true;
@@ -595,6 +624,7 @@ bool MemoryPlatform::fclose(FileStream stream) {
     if (open == streams_.end()) return false;
     files[open->second.path] += open->second.pending;
     streams_.erase(open);
+    if (failClose) lastError_ = 112;
     return !failClose;
 }
 
@@ -639,7 +669,10 @@ bool MemoryPlatform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
 bool MemoryPlatform::readTextModeFile(const std::u16string& path, std::string& content) {
     calls.push_back("_wfopen:r");
     const auto found = files.find(path);
-    if (found == files.end() || unreadableFiles.count(path)) return false;
+    if (found == files.end() || unreadableFiles.count(path)) {
+        lastError_ = found == files.end() ? kErrorFileNotFound : 30;  // ERROR_READ_FAULT
+        return false;
+    }
     content = textModeContent(found->second);
     return true;
 }

@@ -85,6 +85,10 @@ public:
     SystemHandle createMutex(bool initialOwner, const std::u16string& name) override;
     bool closeHandle(SystemHandle handle) override;
     std::uint32_t getLastError() override;
+    // Fixed texts for the codes the tests meet, as Windows words them.
+    std::u16string formatMessage(std::uint32_t error) override;
+    std::u16string getCurrentDirectory() override { return currentDirectory; }
+    std::u16string currentDirectory = u"C:\\Deploy";
     SystemHandle openProcessToken(std::uint32_t desiredAccess) override;
     bool lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) override;
     bool adjustTokenPrivileges(SystemHandle token, bool disableAll, const Luid& luid,

@@ -30,12 +30,14 @@ std::u16string runWith(const std::string* json) {
     return platform.output.substr(bannerText().size());
 }
 
-TEST(RunDriver, AConfigurationThatDoesNotLoadEndsWith14013) {
-    const std::u16string expected = kAfterDialogue + u"ERROR: Failed to read baseline configuration.\r\n";
+TEST(RunDriver, AConfigurationThatDoesNotLoadEndsWith14013AndItsCause) {
+    const std::u16string expected = kAfterDialogue + u"ERROR: Failed to read baseline configuration.\r\nCause: ";
     for (const std::string json : {"[]", "{\"AllowAppIfPublisherAllowed\": \"yes\"}", "not JSON"}) {
-        EXPECT_EQ(runWith(&json), expected) << json;
+        const std::u16string output = runWith(&json);
+        EXPECT_EQ(output.substr(0, expected.size()), expected) << json;
+        EXPECT_EQ(std::count(output.begin(), output.end(), u'\n'), 5) << "one cause line";
     }
-    EXPECT_EQ(runWith(nullptr), expected);
+    EXPECT_EQ(runWith(nullptr).substr(0, expected.size()), expected);
 }
 
 // C: with one signed application under Program Files.
@@ -111,7 +113,9 @@ TEST(RunDriver, AFailedBuildRunPrints14011AndNoSummary) {
     platform.typeLine("Description");
     EXPECT_EQ(runEntryPoint(platform), 1);
     EXPECT_EQ(platform.output.substr(bannerText().size()),
-              kAfterDialogue + u"ERROR: Failed to discover and create allowlist file.\r\n");
+              kAfterDialogue + u"ERROR: Failed to discover and create allowlist file.\r\n"
+                               u"Cause: \"paths_to_discover\" is \"everything\", none of \"osdrive\", \"all\" and "
+                               u"\"custom\"\r\n");
 }
 
 TEST(RunDriver, ASecondRunInTheSameMinuteFindsTheNameTaken) {

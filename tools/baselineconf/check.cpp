@@ -14,6 +14,7 @@
 
 #include "config/base64.h"
 #include "config/baseline_file.h"
+#include "config/config_diagnosis.h"
 #include "platform/text_mode.h"
 
 namespace baseline::tool {
@@ -93,48 +94,6 @@ void strictParse(const std::string& text, const char* setting, const std::string
 }
 
 }  // namespace
-
-std::size_t firstInvalidUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t value = 0, lowest = 0;
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        } else if ((byte & 0xE0) == 0xC0) {
-            length = 2, value = byte & 0x1F, lowest = 0x80;
-        } else if ((byte & 0xF0) == 0xE0) {
-            length = 3, value = byte & 0x0F, lowest = 0x800;
-        } else if ((byte & 0xF8) == 0xF0) {
-            length = 4, value = byte & 0x07, lowest = 0x10000;
-        } else {
-            return i;
-        }
-        if (i + length > text.size()) return i;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return i;
-            value = (value << 6) | (next & 0x3F);
-        }
-        if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return i;
-        i += length;
-    }
-    return std::string::npos;
-}
-
-std::size_t firstNonText(const std::string& text) {
-    std::size_t control = std::string::npos;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F) {
-            control = i;
-            break;
-        }
-    }
-    return std::min(control, firstInvalidUtf8(text));
-}
 
 namespace {
 
@@ -232,39 +191,11 @@ Base64Lint lintBase64(const std::string& bytes, const std::string& content) {
     return lint;
 }
 
-std::string decryptFailure(DecryptOutcome outcome, const DecryptFacts& facts) {
-    switch (outcome) {
-        case DecryptOutcome::empty: return "the file is empty";
-        case DecryptOutcome::badLength:
-            return "the Base64 text decodes to " + std::to_string(facts.decodedLength) +
-                   " bytes, not a whole number of 8-byte cipher blocks";
-        case DecryptOutcome::badPadding: {
-            return "the last deciphered byte is " + hexByte(facts.plaintext.back()) +
-                   ", not a pad length from 1 to 8: the file was made with another key, or is damaged";
-        }
-        case DecryptOutcome::noMemory: return "out of memory while deciphering";
-        case DecryptOutcome::ok: break;
-    }
-    return "";
-}
-
 }  // namespace
 
-std::string hexByte(char byte) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(byte));
-    return hex;
-}
-
 Finding findingAt(bool isError, const std::string& text, std::size_t offset, std::string message) {
-    std::size_t line = 1, lineStart = 0;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            lineStart = i + 1;
-        }
-    }
-    return {isError, line, offset - lineStart + 1, std::move(message)};
+    const TextPlace place = placeOf(text, offset);
+    return {isError, place.line, place.column, std::move(message)};
 }
 
 CheckResult checkJsonText(const std::string& text, ConfigEnvironment& environment) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "config/config_diagnosis.h"
 #include "config/config_schema.h"
 
 namespace baseline::tool {
@@ -32,16 +33,10 @@ CheckResult checkJsonText(const std::string& text, ConfigEnvironment& environmen
 // The bytes of a baselineconf.dat as they lie on disk.
 CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environment);
 
-// The offset of the first byte that is not well-formed UTF-8 (overlong forms,
-// surrogates and values above U+10FFFF included), or npos.
-std::size_t firstInvalidUtf8(const std::string& text);
-
-// The same, or the first control character other than tab, CR and LF: the
-// first byte that no configuration text holds.
-std::size_t firstNonText(const std::string& text);
-
-// "0x2A": a byte as findings name it.
-std::string hexByte(char byte);
+// Shared with the creator's own messages.
+using baseline::firstInvalidUtf8;
+using baseline::firstNonText;
+using baseline::hexByte;
 
 // A finding at a byte offset of `text`.
 Finding findingAt(bool isError, const std::string& text, std::size_t offset, std::string message);

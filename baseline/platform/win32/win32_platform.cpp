@@ -134,6 +134,35 @@ bool Win32Platform::closeHandle(SystemHandle handle) { return CloseHandle(asHand
 
 std::uint32_t Win32Platform::getLastError() { return GetLastError(); }
 
+std::u16string Win32Platform::formatMessage(std::uint32_t error) {
+    // A fixed buffer: no message of the system's is longer, and no buffer
+    // of the system's own to free.
+    wchar_t buffer[1024];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                        0, buffer, sizeof buffer / sizeof buffer[0], nullptr);
+    std::u16string text(reinterpret_cast<const char16_t*>(buffer), length);
+    // Some messages are wrapped over lines; a cause is one line.
+    for (auto& unit : text) {
+        if (unit == u'\r' || unit == u'\n') unit = u' ';
+    }
+    while (!text.empty() && text.back() == u' ') text.pop_back();
+    std::u16string folded;
+    for (const char16_t unit : text) {
+        if (unit == u' ' && !folded.empty() && folded.back() == u' ') continue;
+        folded.push_back(unit);
+    }
+    return folded;
+}
+
+std::u16string Win32Platform::getCurrentDirectory() {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0) return {};
+    std::vector<wchar_t> buffer(needed + 1, L'\0');
+    const DWORD length = GetCurrentDirectoryW(needed, buffer.data());
+    if (length == 0 || length >= needed + 1) return {};
+    return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+}
+
 SystemHandle Win32Platform::openProcessToken(std::uint32_t desiredAccess) {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), desiredAccess, &token)) return 0;
@@ -489,13 +518,22 @@ bool Win32Platform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
 bool Win32Platform::readTextModeFile(const std::u16string& path, std::string& content) {
     // No "b" in the mode: the C runtime's text mode is what turns a CR LF
     // into LF here, and what stops reading at a Ctrl-Z.
-    const win32::UniqueFileStream stream(_wfopen(asWide(path), L"r"));
-    if (!stream) return false;
     std::string data;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stream.get())) > 0) data.append(buffer, got);
-    if (std::ferror(stream.get())) return false;
+    DWORD readError = 0;
+    {
+        // A failed open leaves CreateFileW's reason in GetLastError.
+        const win32::UniqueFileStream stream(_wfopen(asWide(path), L"r"));
+        if (!stream) return false;
+        char buffer[4096];
+        std::size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, stream.get())) > 0) data.append(buffer, got);
+        if (std::ferror(stream.get())) readError = GetLastError() != 0 ? GetLastError() : ERROR_READ_FAULT;
+    }
+    // Closing the stream may change GetLastError; the caller asks for the read's.
+    if (readError != 0) {
+        SetLastError(readError);
+        return false;
+    }
     content = std::move(data);
     return true;
 }

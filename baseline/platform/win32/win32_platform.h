@@ -26,6 +26,8 @@ public:
     SystemHandle createMutex(bool initialOwner, const std::u16string& name) override;
     bool closeHandle(SystemHandle handle) override;
     std::uint32_t getLastError() override;
+    std::u16string formatMessage(std::uint32_t error) override;
+    std::u16string getCurrentDirectory() override;
     SystemHandle openProcessToken(std::uint32_t desiredAccess) override;
     bool lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) override;
     bool adjustTokenPrivileges(SystemHandle token, bool disableAll, const Luid& luid,

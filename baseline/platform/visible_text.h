@@ -1,0 +1,20 @@
+// The one rule for showing text that came from a configuration, a document or
+// a scanned machine: every character that could hide, reorder or forge what
+// a reader sees becomes a visible escape.
+#pragma once
+
+#include <string>
+
+namespace baseline {
+
+// True for C0 and C1 controls, DEL, the bidirectional controls (U+061C,
+// U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the zero-width and
+// invisible characters (U+200B to U+200D, U+2060, U+FEFF) and the line and
+// paragraph separators U+2028 and U+2029.
+bool isHiddenCharacter(char32_t c);
+
+// Each hidden character and each lone surrogate as \uXXXX (upper-case
+// hexadecimal); everything else unchanged.
+std::u16string visibleText(const std::u16string& text);
+
+}  // namespace baseline
