@@ -237,7 +237,7 @@ private:
                     if (expanded.empty()) {
                         error(&entry, element("paths_to_discover", i) + " is empty; it must name a directory");
                     } else {
-                        machineProblem(&entry, element("paths_to_discover", i) +
+                        machineProblem(&entry, element("paths_to_discover", i) + " " + quoted(encodeUtf8(path)) +
                                                    " is not an existing, accessible directory");
                     }
                     continue;

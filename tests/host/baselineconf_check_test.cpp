@@ -83,7 +83,7 @@ TEST(CheckJson, FindingsAndVerdicts) {
          "configuration loads, but the run will discover nothing and fail\n"},
         {"a custom path missing on the Windows machine is the creator's error",
          "{\"paths_to_discover\": [\"C:\\\\Gone\"]}", false,
-         "error 1:24 \"paths_to_discover\" entry 1 is not an existing, accessible directory\n"},
+         "error 1:24 \"paths_to_discover\" entry 1 \"C:\\Gone\" is not an existing, accessible directory\n"},
         {"an empty custom path fails everywhere", "{\"paths_to_discover\": [\"\"]}", false,
          "error 1:24 \"paths_to_discover\" entry 1 is empty; it must name a directory\n"},
         {"a number read as text", "{\"allowed_publishers\": [42]}", true,

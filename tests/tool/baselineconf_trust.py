@@ -133,7 +133,8 @@ def machine(case):
     case.write("missing.json", b'{"paths_to_discover": ["C:\\\\No Such Folder\\\\Here"]}')
     if case.windows:
         case.run("check", "missing.json", expect=1,
-                 finding="missing.json:1:24: error: \"paths_to_discover\" entry 1 is not an existing, accessible directory")
+                 finding="missing.json:1:24: error: \"paths_to_discover\" entry 1 \"C:\\No Such Folder\\Here\" "
+                         "is not an existing, accessible directory")
         case.run("encode", "missing.json", "-o", "m.dat", expect=1, finding="not encoded")
         case.expect(case.read("m.dat") is None, "nothing written for a missing custom path on Windows")
     else:

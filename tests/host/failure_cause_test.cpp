@@ -1,0 +1,237 @@
+// The cause line of every failure path, whole: the program's own output after
+// the fixed status line, and the engine's cause for the build run's steps.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "config/baseline_config.h"
+#include "config_fixtures.h"
+#include "console/entry_point.h"
+#include "console/run_driver.h"
+#include "discovery/discovery_engine.h"
+#include "memory_platform.h"
+#include "platform/utf.h"
+#include "platform/visible_text.h"
+
+namespace baseline {
+namespace {
+
+using testing::FileStatus;
+using testing::MemoryPlatform;
+
+const std::u16string kDocument = u"C:\\Deploy\\Title_allowlist_08122025_0933.json";
+const std::u16string kConfigNotRead = u"ERROR: Failed to read baseline configuration.";
+const std::u16string kBuildFailed = u"ERROR: Failed to discover and create allowlist file.";
+constexpr char kTree[] = "{\"paths_to_discover\": [\"C:\\\\Tree\"]}";
+
+// The lines the program printed after "Please wait ...".
+std::vector<std::u16string> linesAfterPleaseWait(const std::u16string& output) {
+    const std::u16string wait = u"Please wait while the allowlist is being created...\r\n\r\n";
+    const auto at = output.find(wait);
+    std::vector<std::u16string> lines;
+    if (at == std::u16string::npos) return lines;
+    std::u16string rest = output.substr(at + wait.size());
+    for (std::size_t start = 0; start < rest.size();) {
+        const auto end = rest.find(u"\r\n", start);
+        lines.push_back(rest.substr(start, end - start));
+        if (end == std::u16string::npos) break;
+        start = end + 2;
+    }
+    return lines;
+}
+
+struct ProgramCase {
+    const char* proves;
+    std::function<void(MemoryPlatform&)> setup;
+    std::u16string fixedLine;
+    std::u16string causeLine;
+};
+
+TEST(CauseLine, EveryFailureOfARunSaysWhyAfterItsFixedLine) {
+    const ProgramCase cases[] = {
+        {"no configuration file", [](MemoryPlatform& p) { p.files.erase(u".\\baselineconf.dat"); }, kConfigNotRead,
+         u"Cause: baselineconf.dat was not found in C:\\Deploy (Windows error 2: The system cannot find the file "
+         u"specified.)"},
+        {"a file that cannot be read", [](MemoryPlatform& p) { p.unreadableFiles.insert(u".\\baselineconf.dat"); },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat in C:\\Deploy could not be read (Windows error 30: The system cannot read from the "
+         u"specified device.)"},
+        {"an empty file", [](MemoryPlatform& p) { p.files[u".\\baselineconf.dat"] = ""; }, kConfigNotRead,
+         u"Cause: baselineconf.dat: the file is empty"},
+        {"no Base64 of whole cipher blocks", [](MemoryPlatform& p) { p.files[u".\\baselineconf.dat"] = "AAAAAAA="; },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat: the Base64 text decodes to 5 bytes, not a whole number of 8-byte cipher blocks"},
+        {"a wrong pad", [](MemoryPlatform& p) { p.files[u".\\baselineconf.dat"] = testing::encipherRaw("{}xxxxx\x09"); },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat: the last deciphered byte is 0x09, not a pad length from 1 to 8: the file was "
+         u"made with another key, or is damaged"},
+        {"deciphered bytes that are no text",
+         [](MemoryPlatform& p) {
+             p.files[u".\\baselineconf.dat"] = testing::encipherRaw(std::string("{\"a\xff\x01\":1") + std::string(8, '\x08'));
+         },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat is damaged or was made with another key: its deciphered content is not text "
+         u"(baselineconf check baselineconf.dat lists every finding)"},
+        {"a syntax error, with its line and column",
+         [](MemoryPlatform& p) {
+             testing::placeConfig(p, "{\n  \"allowed_publishers\": [\n    \"A\" \"B\"\n  ]\n}");
+         },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat, line 3, column 9: Missing ',' or ']' in array declaration (baselineconf check "
+         u"baselineconf.dat lists every finding)"},
+        {"a value of the wrong type, with its key",
+         [](MemoryPlatform& p) { testing::placeConfig(p, "{\"AllowAppIfPublisherAllowed\": \"yes\"}"); }, kConfigNotRead,
+         u"Cause: baselineconf.dat, line 1, column 32: \"AllowAppIfPublisherAllowed\" is a string; it must be true "
+         u"or false (baselineconf check baselineconf.dat lists every finding)"},
+        {"a custom root that does not exist, with its path",
+         [](MemoryPlatform& p) { testing::placeConfig(p, "{\"paths_to_discover\": [\"C:\\\\Gone\"]}"); },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat, line 1, column 24: \"paths_to_discover\" entry 1 \"C:\\Gone\" is not an existing, "
+         u"accessible directory (baselineconf check baselineconf.dat lists every finding)"},
+        {"a custom root that does not expand",
+         [](MemoryPlatform& p) {
+             testing::placeConfig(p, "{\"paths_to_discover\": [\"%NOPE%\\\\x\"]}");
+             p.failingExpansions.insert(u"%NOPE%\\x");
+         },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat, line 1, column 24: \"paths_to_discover\" entry 1 \"%NOPE%\\x\": its environment "
+         u"variables cannot be expanded (baselineconf check baselineconf.dat lists every finding)"},
+        {"a configured path cannot forge the console",
+         [](MemoryPlatform& p) { testing::placeConfig(p, "{\"paths_to_discover\": [\"C:\\\\x\\u001b[2J\\u202e\"]}"); },
+         kConfigNotRead,
+         u"Cause: baselineconf.dat, line 1, column 24: \"paths_to_discover\" entry 1 \"C:\\x\\u001B[2J\\u202E\" is not "
+         u"an existing, accessible directory (baselineconf check baselineconf.dat lists every finding)"},
+        {"a taken document name", [](MemoryPlatform& p) { p.files[kDocument] = "an older document"; }, kBuildFailed,
+         u"Cause: " + kDocument + u" already exists (Windows error 80: The file exists.); it was not touched"},
+        {"a document that cannot be created", [](MemoryPlatform& p) { p.failCreate = true; }, kBuildFailed,
+         u"Cause: " + kDocument + u" could not be created (Windows error 5: Access is denied.)"},
+        {"the header cannot be written", [](MemoryPlatform& p) { p.failWriteCall = 2; }, kBuildFailed,
+         u"Cause: writing " + kDocument + u" failed: There is not enough space on the disk. (Windows error 112)"},
+        {"an entry cannot be flushed", [](MemoryPlatform& p) { p.failFlushCall = 3; }, kBuildFailed,
+         u"Cause: writing " + kDocument + u" failed: There is not enough space on the disk. (Windows error 112)"},
+        {"the document cannot be closed", [](MemoryPlatform& p) { p.failClose = true; }, kBuildFailed,
+         u"Cause: closing " + kDocument + u" failed: There is not enough space on the disk. (Windows error 112)"},
+        {"an exception in the walk, in its own words",
+         [](MemoryPlatform& p) {
+             p.signerReadHook = [](const std::u16string&) { throw std::runtime_error("the disk went away"); };
+         },
+         kBuildFailed, u"Cause: the run stopped on an unexpected error: the disk went away"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        testing::scriptWindowsEnvironment(platform);
+        platform.addFile(u"C:\\Tree\\app.exe");
+        testing::placeConfig(platform, kTree);
+        c.setup(platform);
+        const std::string before = platform.files.count(kDocument) ? platform.files[kDocument] : "";
+        platform.typeLine("Title");
+        platform.typeLine("Description");
+        EXPECT_EQ(runEntryPoint(platform), 1);
+        const auto lines = linesAfterPleaseWait(platform.output);
+        ASSERT_EQ(lines.size(), 2u) << encodeUtf8(platform.output);
+        EXPECT_EQ(lines[0], c.fixedLine);
+        EXPECT_EQ(lines[1], c.causeLine) << encodeUtf8(lines[1]);
+        if (!before.empty()) EXPECT_EQ(platform.files[kDocument], before) << "the taken name's file is untouched";
+    }
+}
+
+TEST(CauseLine, ARefusedTitleIsStillOneLine) {
+    MemoryPlatform platform;
+    testing::scriptWindowsEnvironment(platform);
+    platform.typeLine("1Title");
+    platform.typeLine("Description");
+    EXPECT_EQ(runEntryPoint(platform), 1);
+    EXPECT_EQ(platform.output.find(u"Cause:"), std::u16string::npos);
+    EXPECT_NE(platform.output.find(u"ERROR: Title should start with character.\r\n"), std::u16string::npos);
+}
+
+// The steps that a configuration loaded through the file cannot reach.
+struct EngineCase {
+    const char* proves;
+    std::function<void(MemoryPlatform&, BaselineConfig&)> setup;
+    std::u16string cause;
+};
+
+TEST(CauseLine, TheBuildRunsOwnStepsKeepTheirCause) {
+    const EngineCase cases[] = {
+        {"the system drive does not expand",
+         [](MemoryPlatform& p, BaselineConfig&) { p.failingExpansions.insert(u"%SYSTEMDRIVE%"); },
+         u"%SYSTEMDRIVE% could not be expanded (Windows error 203: The system could not find the environment option "
+         u"that was entered.)"},
+        {"a root that does not expand",
+         [](MemoryPlatform& p, BaselineConfig& c) {
+             c.customDiscoveryPaths = {u"%GONE%\\Apps"};
+             p.failingExpansions.insert(u"%GONE%\\Apps");
+         },
+         u"the root %GONE%\\Apps could not be expanded (Windows error 203: The system could not find the environment "
+         u"option that was entered.)"},
+        {"an allowed directory that does not expand",
+         [](MemoryPlatform& p, BaselineConfig& c) {
+             c.allowedDirectories = {u"%GONE%\\Allowed"};
+             p.failingExpansions.insert(u"%GONE%\\Allowed");
+         },
+         u"the allowed directory %GONE%\\Allowed could not be expanded (Windows error 203: The system could not find "
+         u"the environment option that was entered.)"},
+        {"an unknown mode", [](MemoryPlatform&, BaselineConfig& c) { c.discoveryMode = "Custom"; },
+         u"\"paths_to_discover\" is \"Custom\", none of \"osdrive\", \"all\" and \"custom\""},
+        {"redirection that cannot be turned off",
+         [](MemoryPlatform& p, BaselineConfig&) {
+             testing::scriptWorkstation(p, 10, 0, 19045, true);
+             p.wow64DisableFails = true;
+         },
+         u"WOW64 file-system redirection could not be turned off to read C:\\Tree (Windows error 1: Incorrect "
+         u"function.)"},
+        {"an interruption, with where the walk was",
+         [](MemoryPlatform& p, BaselineConfig&) { p.ctrlEventAtCheck = 2; },
+         u"the run was interrupted (Ctrl+C, Ctrl+Break or a close of the console) while listing C:\\Tree"},
+        {"an interruption whose document cannot be finished",
+         [](MemoryPlatform& p, BaselineConfig&) {
+             p.ctrlEventAtCheck = 2;
+             p.failClose = true;
+         },
+         u"the run was interrupted (Ctrl+C, Ctrl+Break or a close of the console) while listing C:\\Tree, and then "
+         u"closing C:\\Deploy\\Title_allowlist_08122025_0933.json failed: There is not enough space on the disk. "
+         u"(Windows error 112)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        testing::scriptWindowsEnvironment(platform);
+        platform.addFile(u"C:\\Tree\\app.exe");
+        BaselineConfig config;
+        config.discoveryMode = "custom";
+        config.customDiscoveryPaths = {u"C:\\Tree"};
+        c.setup(platform, config);
+        DiscoveryEngine engine(platform, u"Title", u"Description", config);
+        EXPECT_FALSE(engine.runBuild());
+        EXPECT_EQ(engine.cause.text, c.cause);
+    }
+}
+
+TEST(VisibleText, HiddenCharactersBecomeEscapesAndNothingElseChanges) {
+    struct Case {
+        std::u16string text;
+        std::u16string shown;
+    };
+    const Case cases[] = {
+        {u"C:\\Program Files\\App", u"C:\\Program Files\\App"},
+        {u"caf\u00E9 \u65E5\u672C", u"caf\u00E9 \u65E5\u672C"},
+        {u"a\tb\r\nc", u"a\\u0009b\\u000D\\u000Ac"},
+        {u"\u001B[2J\u007F\u0085\u009F", u"\\u001B[2J\\u007F\\u0085\\u009F"},
+        {u"invoice\u202Egpj.exe", u"invoice\\u202Egpj.exe"},
+        {u"\u061C\u200B\u200C\u200D\u200E\u200F\u2028\u2029\u202A\u2060\u2066\u2069\uFEFF",
+         u"\\u061C\\u200B\\u200C\\u200D\\u200E\\u200F\\u2028\\u2029\\u202A\\u2060\\u2066\\u2069\\uFEFF"},
+        {u"\u2027\u202F\u2065\u206A", u"\u2027\u202F\u2065\u206A"},  // neighbours of the ranges stay
+        {std::u16string{u'a', char16_t(0xD800)}, u"a\\uD800"},
+        {std::u16string{char16_t(0xDC00), u'b'}, u"\\uDC00b"},
+        {std::u16string{char16_t(0xD83D), char16_t(0xDE00)}, std::u16string{char16_t(0xD83D), char16_t(0xDE00)}},
+        {std::u16string(1, u'\0'), u"\\u0000"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(visibleText(c.text), c.shown) << encodeUtf8(c.shown);
+}
+
+}  // namespace
+}  // namespace baseline
