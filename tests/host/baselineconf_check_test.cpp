@@ -159,7 +159,7 @@ TEST(CheckJson, FactsOfTheMachineAreErrorsOnlyWhereWindowsPathsCanBeSeen) {
     HostLike host;
     Checked onLinux{tool::checkJsonText(missing, host)};
     EXPECT_TRUE(onLinux.result.loads);
-    EXPECT_NE(onLinux.text().find("warning 1:24 \"paths_to_discover\" entry 1 is not an existing, accessible "
+    EXPECT_NE(onLinux.text().find("warning 1:24 \"paths_to_discover\" entry 1 \"C:\\Gone\" is not an existing, accessible "
                                   "directory here; Windows paths cannot be looked at on this system, and the creator "
                                   "refuses the file on a machine where that holds\n"),
               std::string::npos)
