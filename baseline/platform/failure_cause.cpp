@@ -21,7 +21,7 @@ FailureCause failedOnPath(Platform& platform, const std::u16string& doing, const
                           std::uint32_t error) {
     const std::u16string message = platform.formatMessage(error);
     std::u16string text = doing + u" " + path + u" failed";
-    if (error == 0) return {text};
+    if (error == 0) return {text + u", and the system gave no reason (a full disk is the usual one)"};
     return {text + u": " + (message.empty() ? u"" : message + u" ") + u"(" + code(error) + u")"};
 }
 

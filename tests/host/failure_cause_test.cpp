@@ -111,6 +111,14 @@ TEST(CauseLine, EveryFailureOfARunSaysWhyAfterItsFixedLine) {
          u"Cause: writing " + kDocument + u" failed: There is not enough space on the disk. (Windows error 112)"},
         {"an entry cannot be flushed", [](MemoryPlatform& p) { p.failFlushCall = 3; }, kBuildFailed,
          u"Cause: writing " + kDocument + u" failed: There is not enough space on the disk. (Windows error 112)"},
+        {"a write the system gave no reason for",
+         [](MemoryPlatform& p) {
+             p.failFlushCall = 3;
+             p.writeFailureError = 0;
+         },
+         kBuildFailed,
+         u"Cause: writing " + kDocument +
+             u" failed, and the system gave no reason (a full disk is the usual one)"},
         {"the document cannot be closed", [](MemoryPlatform& p) { p.failClose = true; }, kBuildFailed,
          u"Cause: closing " + kDocument + u" failed: There is not enough space on the disk. (Windows error 112)"},
         {"an exception in the walk, in its own words",

@@ -598,7 +598,7 @@ bool MemoryPlatform::fwrite(FileStream stream, const std::string& bytes) {
     const auto open = streams_.find(stream);
     if (open == streams_.end()) return false;
     if (++writeCalls == failWriteCall) {
-        lastError_ = 112;  // ERROR_DISK_FULL
+        lastError_ = writeFailureError;
         return false;
     }
     open->second.pending += asTextMode(bytes);
@@ -610,7 +610,7 @@ bool MemoryPlatform::fflush(FileStream stream) {
     const auto open = streams_.find(stream);
     if (open == streams_.end()) return false;
     if (++flushCalls == failFlushCall) {
-        lastError_ = 112;
+        lastError_ = writeFailureError;
         return false;
     }
     files[open->second.path] += open->second.pending;
@@ -624,7 +624,7 @@ bool MemoryPlatform::fclose(FileStream stream) {
     if (open == streams_.end()) return false;
     files[open->second.path] += open->second.pending;
     streams_.erase(open);
-    if (failClose) lastError_ = 112;
+    if (failClose) lastError_ = writeFailureError;
     return !failClose;
 }
 

@@ -215,6 +215,9 @@ public:
     int failFlushCall = 0;   // the nth fflush fails (its bytes stay pending)
     bool failClose = false;  // fclose reports an error (its bytes still reach the disk)
     bool failCreate = false; // creation fails with access denied
+    // What GetLastError says after a failed write, flush or close: a full
+    // disk, or nothing when the runtime took the bytes only in part.
+    std::uint32_t writeFailureError = 112;
     int writeCalls = 0;
     int flushCalls = 0;
     // Scripted file identity by path; an unscripted file is unsigned and has

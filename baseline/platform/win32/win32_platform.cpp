@@ -6,6 +6,7 @@
 
 #include <conio.h>
 #include <io.h>
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/file_time.h"
@@ -477,14 +478,42 @@ FileStream Win32Platform::createNewTextFile(const std::u16string& path) {
     return reinterpret_cast<FileStream>(stream);
 }
 
-bool Win32Platform::fwrite(FileStream stream, const std::string& bytes) {
-    if (bytes.empty()) return true;
-    return std::fwrite(bytes.data(), 1, bytes.size(), asFile(stream)) == bytes.size();
+namespace {
+
+// Runs a C runtime stream call so that, when it fails, GetLastError tells
+// why, or is 0 when nothing does. The runtime does not always leave the
+// system's code behind, and an older code may still stand; its own record of
+// the system's code, or errno, may tell instead. A write that the file system
+// took only in part (a disk that fills) has no code at all.
+template <typename Call>
+bool streamCall(Call call) {
+    SetLastError(0);
+    errno = 0;
+    _doserrno = 0;
+    if (call()) return true;
+    // The runtime keeps the system's code of its own last failure here.
+    if (GetLastError() == 0 && _doserrno != 0) SetLastError(static_cast<DWORD>(_doserrno));
+    // A short write with no error of the system's leaves only errno, and
+    // only some of its values name a system condition.
+    if (GetLastError() == 0 && errno == ENOSPC) SetLastError(ERROR_DISK_FULL);
+    if (GetLastError() == 0 && errno == EACCES) SetLastError(ERROR_ACCESS_DENIED);
+    return false;
 }
 
-bool Win32Platform::fflush(FileStream stream) { return std::fflush(asFile(stream)) == 0; }
+}  // namespace
 
-bool Win32Platform::fclose(FileStream stream) { return std::fclose(asFile(stream)) == 0; }
+bool Win32Platform::fwrite(FileStream stream, const std::string& bytes) {
+    if (bytes.empty()) return true;
+    return streamCall([&] { return std::fwrite(bytes.data(), 1, bytes.size(), asFile(stream)) == bytes.size(); });
+}
+
+bool Win32Platform::fflush(FileStream stream) {
+    return streamCall([&] { return std::fflush(asFile(stream)) == 0; });
+}
+
+bool Win32Platform::fclose(FileStream stream) {
+    return streamCall([&] { return std::fclose(asFile(stream)) == 0; });
+}
 
 bool Win32Platform::readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
                                        std::int32_t& status) {
