@@ -99,6 +99,13 @@ bool MemoryPlatform::callSetDllDirectory(ProcAddress proc, const std::u16string&
     return true;
 }
 
+bool MemoryPlatform::callSetDefaultDllDirectories(ProcAddress proc, std::uint32_t directoryFlags) {
+    calls.push_back("SetDefaultDllDirectories");
+    if (procNames_[proc] != "SetDefaultDllDirectories") return false;
+    defaultDllDirectories = directoryFlags;
+    return true;
+}
+
 std::int32_t MemoryPlatform::callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) {
     calls.push_back("RtlGetVersion");
     if (procNames_[proc] != "RtlGetVersion" || record.size != kOsVersionInfoExSize) {
@@ -581,6 +588,7 @@ bool MemoryPlatform::readVersionStrings(const std::u16string& path, FileVersionS
     ++versionReads[path];
     const auto found = versions.find(path);
     status = found == versions.end() ? kStatusNoVersionResource : found->second.status;
+    if (fileIdentityLibrariesMissing) status = kStatusIdentityUnavailable;
     if (status != 0) return false;
     strings = found->second.strings;
     return true;
@@ -593,9 +601,15 @@ bool MemoryPlatform::readSignerInfo(const std::u16string& path, SignerInfo& sign
     if (signerReadHook) signerReadHook(path);
     const auto found = signers.find(path);
     status = found == signers.end() ? kStatusNoEmbeddedSignature : found->second.status;
+    if (fileIdentityLibrariesMissing) status = kStatusIdentityUnavailable;
     if (status != 0) return false;
     signer = found->second.signer;
     return true;
+}
+
+bool MemoryPlatform::loadFileIdentityLibraries() {
+    calls.push_back("loadFileIdentityLibraries");
+    return !fileIdentityLibrariesMissing;
 }
 
 bool MemoryPlatform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
