@@ -8,6 +8,7 @@
 #include "console/console_status.h"
 #include "console/run_driver.h"
 #include "hostinfo/os_identity.h"
+#include "platform/dll_search_path.h"
 #include "platform/failure_cause.h"
 #include "platform/platform.h"
 #include "platform/utf.h"
@@ -37,14 +38,6 @@ private:
     Platform& platform_;
     SystemHandle handle_;
 };
-
-void hardenDllSearchPath(Platform& platform) {
-    const ModuleHandle kernel32 = platform.getModuleHandle(u"kernel32.dll");
-    if (kernel32 == 0) return;
-    const ProcAddress setDllDirectory = platform.getProcAddress(kernel32, "SetDllDirectoryW");
-    // An empty string takes the current directory out of the DLL search path.
-    if (setDllDirectory != 0) platform.callSetDllDirectory(setDllDirectory, u"");
-}
 
 // The default line for what escaped the run, and its cause when it has one.
 void printEscaped(Platform& platform, const FailureCause& cause) {

@@ -130,6 +130,18 @@ bool DiscoveryEngine::buildDocument(AllowlistWriter& writer) {
 
     for (const auto name : kBuiltInPublisherNames) knownPublishers.insert(lowerAscii(std::u16string(name)));
 
+    // Everything the signer and version reads need is loaded now, from the
+    // system directory as this process sees it: once the walk has begun, the
+    // 32-bit program reads with redirection off, where a DLL looked up would
+    // come from the native system directory and could not load. Without
+    // them every executable would go unidentified: no allowlist to deploy.
+    if (!platform_.loadFileIdentityLibraries()) {
+        cause = causeWithSystemError(platform_,
+                                     u"version.dll or crypt32.dll could not be loaded from the system directory",
+                                     platform_.getLastError());
+        return false;
+    }
+
     if (!walkDirectories()) return false;
 
     settleAllowedPublishers();

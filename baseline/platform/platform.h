@@ -46,6 +46,7 @@ constexpr std::uint32_t kFileAttributeSystem = 0x4;
 constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 constexpr std::uint32_t kCodePageUtf8 = 65001;  // CP_UTF8
+constexpr std::uint32_t kLoadLibrarySearchSystem32 = 0x800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 // A locally unique identifier, as LookupPrivilegeValueW returns it.
 struct Luid {
@@ -114,6 +115,8 @@ public:
 
     // --- functions found through getProcAddress; `proc` is what it returned ---
     virtual bool callSetDllDirectory(ProcAddress proc, const std::u16string& path) = 0;
+    // SetDefaultDllDirectories (Windows 8, and Windows 7 with its loader update).
+    virtual bool callSetDefaultDllDirectories(ProcAddress proc, std::uint32_t directoryFlags) = 0;
     // Returns the NTSTATUS; on success `record` holds the system's answer.
     virtual std::int32_t callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) = 0;
     virtual std::int32_t callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
@@ -253,6 +256,12 @@ public:
     // status 0, or false with kStatusNoEmbeddedSignature or kStatusIdentityUnavailable.
     virtual bool readSignerInfo(const std::u16string& path, SignerInfo& signer,
                                 std::int32_t& status) = 0;
+    // Loads version.dll and crypt32.dll from the system directory, and whatever
+    // they load on first use, so that no DLL is looked up once the walk has
+    // begun (the 32-bit program turns WOW64 redirection off during it). Safe to
+    // call more than once; false when a library or one of its functions is
+    // missing, and the readers then answer kStatusIdentityUnavailable.
+    virtual bool loadFileIdentityLibraries() = 0;
     // GetProcessMemoryInfo for the running process.
     virtual bool getProcessMemoryInfo(ProcessMemoryCounters& counters) = 0;
     // --- C runtime file streams ---

@@ -468,6 +468,23 @@ TEST_F(BuildRun, RedirectionIsOffAroundEveryPathCallAloneOnA64BitSystem) {
     EXPECT_FALSE(x86.called("Wow64DisableWow64FsRedirection"));
 }
 
+TEST_F(BuildRun, TheIdentityLibrariesAreLoadedOnceBeforeTheWalkReadsAnything) {
+    testing::scriptWorkstation(platform, 10, 0, 19045, true);
+    platform.addFile(u"C:\\Base\\app.exe");
+    config.customDiscoveryPaths = {u"C:\\Base"};
+    ASSERT_TRUE(run());
+    const auto& calls = platform.calls;
+    const auto load = std::find(calls.begin(), calls.end(), "loadFileIdentityLibraries");
+    ASSERT_NE(load, calls.end());
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "loadFileIdentityLibraries"), 1);
+    // Before the first switch-off of redirection in the walk, and so before
+    // any listing, time, signer or version read.
+    for (const char* later : {"FindFirstFileW", "GetFileAttributesExW", "readSignerInfo", "readVersionStrings",
+                              "Wow64DisableWow64FsRedirection"}) {
+        EXPECT_LT(load - calls.begin(), std::find(calls.begin(), calls.end(), later) - calls.begin()) << later;
+    }
+}
+
 TEST_F(BuildRun, ANative64BitProgramListsWithoutTouchingRedirection) {
     // As in a 64-bit process: the disable call fails, and must not be made.
     testing::scriptWorkstation(platform, 10, 0, 19045, true);

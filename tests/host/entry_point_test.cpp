@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "console/dialogue.h"
 #include "console/entry_point.h"
+#include "platform/dll_search_path.h"
 #include "memory_platform.h"
 
 namespace baseline {
@@ -81,6 +84,52 @@ TEST(EntryPoint, HardensTheDllSearchPathFirstWhenItCan) {
     runEntryPoint(old);
     EXPECT_FALSE(old.called("SetDllDirectoryW"));
     EXPECT_EQ(old.dllDirectory, u"<unset>");
+}
+
+TEST(EntryPoint, NarrowsTheDllSearchToTheSystemDirectoryBeforeAnythingElse) {
+    struct Case {
+        const char* proves;
+        std::vector<std::string> missing;
+        std::vector<std::string> firstCalls;
+    };
+    const Case cases[] = {
+        {"Windows 8 and later, and 7 with the loader update", {},
+         {"GetModuleHandleW", "GetProcAddress:SetDefaultDllDirectories", "SetDefaultDllDirectories",
+          "GetProcAddress:SetDllDirectoryW", "SetDllDirectoryW", "GetModuleHandleW"}},
+        {"Windows 7 without the update", {"SetDefaultDllDirectories"},
+         {"GetModuleHandleW", "GetProcAddress:SetDefaultDllDirectories",
+          "GetProcAddress:SetDllDirectoryW", "SetDllDirectoryW", "GetModuleHandleW"}},
+        {"neither function", {"SetDefaultDllDirectories", "SetDllDirectoryW"},
+         {"GetModuleHandleW", "GetProcAddress:SetDefaultDllDirectories",
+          "GetProcAddress:SetDllDirectoryW", "GetModuleHandleW"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        platform.missingFunctions.insert(c.missing.begin(), c.missing.end());
+        runEntryPoint(platform);
+        ASSERT_GE(platform.calls.size(), c.firstCalls.size());
+        EXPECT_EQ(std::vector<std::string>(platform.calls.begin(),
+                                           platform.calls.begin() + c.firstCalls.size()),
+                  c.firstCalls);
+        const bool hasDefault = c.missing.empty();
+        EXPECT_EQ(platform.defaultDllDirectories.has_value(), hasDefault);
+        if (hasDefault) {
+            EXPECT_EQ(*platform.defaultDllDirectories, 0x800u);  // LOAD_LIBRARY_SEARCH_SYSTEM32
+        }
+        // The run goes on either way: no input, so the dialogue refuses it.
+        EXPECT_NE(platform.output.find(u"ERROR: Inputs are not provided appropriately."),
+                  std::u16string::npos);
+    }
+}
+
+TEST(EntryPoint, WithoutKernel32NoSearchPathCallIsMade) {
+    MemoryPlatform platform;
+    platform.modules.erase(u"kernel32.dll");
+    hardenDllSearchPath(platform);
+    EXPECT_EQ(platform.calls, (std::vector<std::string>{"GetModuleHandleW"}));
+    EXPECT_FALSE(platform.defaultDllDirectories.has_value());
+    EXPECT_EQ(platform.dllDirectory, u"<unset>");
 }
 
 TEST(EntryPoint, ASecondInstanceIsRefusedWithoutTouchingTheMutex) {

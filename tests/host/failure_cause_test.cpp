@@ -183,6 +183,10 @@ TEST(CauseLine, TheBuildRunsOwnStepsKeepTheirCause) {
          },
          u"the allowed directory %GONE%\\Allowed could not be expanded (Windows error 203: The system could not find "
          u"the environment option that was entered.)"},
+        {"the file identity libraries cannot be loaded",
+         [](MemoryPlatform& p, BaselineConfig&) { p.fileIdentityLibrariesMissing = true; },
+         u"version.dll or crypt32.dll could not be loaded from the system directory (Windows error 126: The "
+         u"specified module could not be found.)"},
         {"an unknown mode", [](MemoryPlatform&, BaselineConfig& c) { c.discoveryMode = "Custom"; },
          u"\"paths_to_discover\" is \"Custom\", none of \"osdrive\", \"all\" and \"custom\""},
         {"redirection that cannot be turned off",

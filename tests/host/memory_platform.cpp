@@ -101,6 +101,13 @@ bool MemoryPlatform::callSetDllDirectory(ProcAddress proc, const std::u16string&
     return true;
 }
 
+bool MemoryPlatform::callSetDefaultDllDirectories(ProcAddress proc, std::uint32_t directoryFlags) {
+    calls.push_back("SetDefaultDllDirectories");
+    if (procNames_[proc] != "SetDefaultDllDirectories") return false;
+    defaultDllDirectories = directoryFlags;
+    return true;
+}
+
 std::int32_t MemoryPlatform::callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) {
     calls.push_back("RtlGetVersion");
     if (procNames_[proc] != "RtlGetVersion" || record.size != kOsVersionInfoExSize) {
@@ -209,6 +216,7 @@ std::u16string MemoryPlatform::formatMessage(std::uint32_t error) {
         {30, u"The system cannot read from the specified device."},
         {80, u"The file exists."},
         {112, u"There is not enough space on the disk."},
+        {126, u"The specified module could not be found."},
         {203, u"The system could not find the environment option that was entered."},
     };
     for (const auto& [code, text] : kMessages) {
@@ -642,6 +650,7 @@ bool MemoryPlatform::readVersionStrings(const std::u16string& asked, FileVersion
     ++versionReads[path];
     const auto found = versions.find(path);
     status = found == versions.end() ? kStatusNoVersionResource : found->second.status;
+    if (fileIdentityLibrariesMissing) status = kStatusIdentityUnavailable;
     if (status != 0) return false;
     strings = found->second.strings;
     return true;
@@ -655,9 +664,16 @@ bool MemoryPlatform::readSignerInfo(const std::u16string& asked, SignerInfo& sig
     if (signerReadHook) signerReadHook(path);
     const auto found = signers.find(path);
     status = found == signers.end() ? kStatusNoEmbeddedSignature : found->second.status;
+    if (fileIdentityLibrariesMissing) status = kStatusIdentityUnavailable;
     if (status != 0) return false;
     signer = found->second.signer;
     return true;
+}
+
+bool MemoryPlatform::loadFileIdentityLibraries() {
+    calls.push_back("loadFileIdentityLibraries");
+    if (fileIdentityLibrariesMissing) lastError_ = 126;  // ERROR_MOD_NOT_FOUND
+    return !fileIdentityLibrariesMissing;
 }
 
 bool MemoryPlatform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {

@@ -57,6 +57,11 @@ public:
     std::optional<std::uint64_t> lastVerifyMask;
     std::vector<std::uint32_t> versionExSizes;
     std::u16string dllDirectory = u"<unset>";
+    std::optional<std::uint32_t> defaultDllDirectories;  // SetDefaultDllDirectories' flags
+    // version.dll or crypt32.dll (or a function of theirs) cannot be loaded:
+    // loadFileIdentityLibraries fails and every read of a signer or a version
+    // resource reports kStatusIdentityUnavailable, as the win32 readers do.
+    bool fileIdentityLibrariesMissing = false;
     Luid adjustedLuid;
     std::uint32_t adjustedAttributes = 0;
     std::uint32_t adjustedBufferLength = 0;
@@ -70,6 +75,7 @@ public:
     ModuleHandle getModuleHandle(const std::u16string& moduleName) override;
     ProcAddress getProcAddress(ModuleHandle module, const char* procName) override;
     bool callSetDllDirectory(ProcAddress proc, const std::u16string& path) override;
+    bool callSetDefaultDllDirectories(ProcAddress proc, std::uint32_t directoryFlags) override;
     std::int32_t callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) override;
     std::int32_t callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
                                           std::uint32_t typeMask,
@@ -130,6 +136,7 @@ public:
                             std::int32_t& status) override;
     bool readSignerInfo(const std::u16string& path, SignerInfo& signer,
                         std::int32_t& status) override;
+    bool loadFileIdentityLibraries() override;
     bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
 
     std::uint32_t inputCodePage = 1252;

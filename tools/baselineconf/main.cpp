@@ -11,14 +11,16 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "platform/dll_search_path.h"
 #include "platform/win32/win32_platform.h"
 #include "tool_files.h"
 
 int wmain(int argc, wchar_t** argv) {
+    baseline::Win32Platform platform;
+    baseline::hardenDllSearchPath(platform);
     // Decoded JSON goes out byte for byte, without LF becoming CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
     const std::vector<std::string> arguments = baseline::tool::utf8Arguments(argc, argv);
-    baseline::Win32Platform platform;
     baseline::PlatformConfigEnvironment environment(platform);
     return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr);
 }

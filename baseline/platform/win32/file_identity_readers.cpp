@@ -2,16 +2,16 @@
 // VerQueryValueW) and the embedded signer (CryptQueryObject, CryptMsgGetParam,
 // CertFindCertificateInStore, CertGetNameStringW). Every store, message,
 // certificate context and buffer is owned by an RAII type, so each early
-// return releases what was obtained so far.
+// return releases what was obtained so far. Both DLLs are called through the
+// functions file_identity_libraries.h found; without them a read reports the
+// identity as unavailable.
 #include "platform/win32/file_identity_readers.h"
-
-#include <winver.h>
 
 #include <cstdio>
 #include <memory>
 #include <new>
 
-#include "platform/win32/handles.h"
+#include "platform/win32/file_identity_libraries.h"
 #include "platform/win32/wide.h"
 
 namespace baseline::win32 {
@@ -51,13 +51,18 @@ std::u16string valueText(const wchar_t* value, UINT length) {
 
 bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
                         std::int32_t& status) {
-    const DWORD size = GetFileVersionInfoSizeW(asWide(path), nullptr);
+    const FileIdentityLibraries& api = fileIdentityLibraries();
+    if (!api.versionUsable()) {
+        status = kStatusIdentityUnavailable;
+        return false;
+    }
+    const DWORD size = api.getFileVersionInfoSize(asWide(path), nullptr);
     if (size == 0) {
         status = kStatusNoVersionResource;
         return false;
     }
     const auto resource = allocate<BYTE>(size);
-    if (!resource || !GetFileVersionInfoW(asWide(path), 0, size, resource.get())) {
+    if (!resource || !api.getFileVersionInfo(asWide(path), 0, size, resource.get())) {
         status = kStatusIdentityUnavailable;
         return false;
     }
@@ -68,7 +73,7 @@ bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
     UINT translationLength = 0;
     // Only the first listed translation is used, even when there are several.
     // A table too short to hold one entry counts as no table.
-    if (VerQueryValueW(resource.get(), L"\\VarFileInfo\\Translation", &translation,
+    if (api.verQueryValue(resource.get(), L"\\VarFileInfo\\Translation", &translation,
                        &translationLength) &&
         translation != nullptr && translationLength >= 2 * sizeof(WORD)) {
         language = static_cast<const WORD*>(translation)[0];
@@ -101,7 +106,7 @@ bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
         first = false;
         void* value = nullptr;
         UINT length = 0;
-        if (VerQueryValueW(resource.get(), query, &value, &length) && value != nullptr && length != 0) {
+        if (api.verQueryValue(resource.get(), query, &value, &length) && value != nullptr && length != 0) {
             read.*field.member = valueText(static_cast<const wchar_t*>(value), length);
         }
     }
@@ -111,13 +116,15 @@ bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
 }
 
 bool getCertificateName(PCCERT_CONTEXT certificate, DWORD flags, std::u16string& name) {
+    const FileIdentityLibraries& api = fileIdentityLibraries();
+    if (!api.crypt32Usable()) return false;
     const DWORD length =
-        CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, flags, nullptr, nullptr, 0);
+        api.certGetNameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, flags, nullptr, nullptr, 0);
     if (length <= 1) return false;  // only the terminator: no name
     const auto buffer = allocate<wchar_t>(static_cast<std::size_t>(length) + 1);
     if (!buffer) return false;
     const DWORD got =
-        CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, flags, nullptr, buffer.get(), length);
+        api.certGetNameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, flags, nullptr, buffer.get(), length);
     if (got != length) return false;
     buffer[got] = L'\0';
     name.assign(reinterpret_cast<const char16_t*>(buffer.get()));
@@ -137,12 +144,17 @@ std::u16string serialNumberText(const CRYPT_INTEGER_BLOB& serial) {
 }
 
 bool readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t& status) {
+    const FileIdentityLibraries& api = fileIdentityLibraries();
+    if (!api.crypt32Usable()) {
+        status = kStatusIdentityUnavailable;
+        return false;
+    }
     DWORD encoding = 0;
     DWORD contentType = 0;
     DWORD formatType = 0;
     HCERTSTORE rawStore = nullptr;
     HCRYPTMSG rawMessage = nullptr;
-    if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, asWide(path),
+    if (!api.cryptQueryObject(CERT_QUERY_OBJECT_FILE, asWide(path),
                           CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
                           0, &encoding, &contentType, &formatType, &rawStore, &rawMessage,
                           nullptr)) {
@@ -157,10 +169,10 @@ bool readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t
     };
 
     DWORD size = 0;
-    if (!CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size)) return unavailable();
+    if (!api.cryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size)) return unavailable();
     const auto buffer = allocate<BYTE>(size);
     if (!buffer) return unavailable();
-    if (!CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, buffer.get(), &size)) {
+    if (!api.cryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, buffer.get(), &size)) {
         return unavailable();
     }
     const auto* signerInfo = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.get());
@@ -168,7 +180,7 @@ bool readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t
     CERT_INFO wanted{};
     wanted.Issuer = signerInfo->Issuer;
     wanted.SerialNumber = signerInfo->SerialNumber;
-    const UniqueCertContext certificate(CertFindCertificateInStore(
+    const UniqueCertContext certificate(api.certFindCertificateInStore(
         store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CERT_FIND_SUBJECT_CERT, &wanted,
         nullptr));
     if (!certificate) return unavailable();
@@ -181,6 +193,44 @@ bool readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t
     read.serialNumber = serialNumberText(certificate.get()->pCertInfo->SerialNumber);
     signer = read;
     status = 0;
+    return true;
+}
+
+// What the libraries load on first use, measured under Wine 8 (a module list
+// before and after, tests/win32/file_identity_libraries_test.cpp): crypt32
+// brings bcrypt, and its first CryptQueryObject wintrust, imagehlp and
+// dbghelp, even on an unsigned file; version.dll brings nothing. Decoding the
+// first signed file loads the default cryptographic provider (rsaenh.dll),
+// whose path comes from the registry: a 32-bit program with redirection off
+// would find the 64-bit one. Hashing a few bytes through crypt32's default
+// provider loads it now; crypt32 keeps it for the rest of the process.
+bool warmUpFileIdentityLibraries() {
+    const FileIdentityLibraries& api = fileIdentityLibraries();
+    if (!api.versionUsable() || !api.crypt32Usable()) return false;
+    {
+        char sha1[] = szOID_OIWSEC_sha1;
+        CMSG_HASHED_ENCODE_INFO info{};
+        info.cbSize = sizeof info;
+        info.hCryptProv = 0;  // crypt32's default provider
+        info.HashAlgorithm.pszObjId = sha1;
+        const UniqueCryptMsg message(api.cryptMsgOpenToEncode(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                                              CMSG_HASHED, &info, nullptr, nullptr));
+        static const BYTE kBytes[] = {'w', 'a', 'r', 'm'};
+        if (message) api.cryptMsgUpdate(message.get(), kBytes, sizeof kBytes, TRUE);
+    }
+    wchar_t self[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return true;  // nothing to read; the libraries are there
+    const std::u16string path(reinterpret_cast<const char16_t*>(self), length);
+    // The answers do not matter, only what the calls load on their way.
+    try {
+        FileVersionStrings strings;
+        SignerInfo signer;
+        std::int32_t status = 0;
+        readVersionStrings(path, strings, status);
+        readSignerInfo(path, signer, status);
+    } catch (const std::bad_alloc&) {
+    }
     return true;
 }
 

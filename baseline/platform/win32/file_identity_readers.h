@@ -24,6 +24,11 @@ bool readVersionStrings(const std::u16string& path, FileVersionStrings& strings,
 // `signer` is left as it was.
 bool readSignerInfo(const std::u16string& path, SignerInfo& signer, std::int32_t& status);
 
+// Loads version.dll and crypt32.dll (fileIdentityLibraries) and reads the
+// program's own file once with both readers, so that what the libraries load
+// on first use is loaded now. False when a library or function is missing.
+bool warmUpFileIdentityLibraries();
+
 // The simple display name of the certificate's subject (flags 0) or issuer
 // (CERT_NAME_ISSUER_FLAG). True only when a non-empty name was read.
 bool getCertificateName(PCCERT_CONTEXT certificate, DWORD flags, std::u16string& name);

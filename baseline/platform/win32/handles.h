@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <wincrypt.h>
-
 #include <io.h>
 
 #include <cstdio>
@@ -81,27 +79,16 @@ using UniqueDescriptor = Unique<DescriptorTraits>;
 using UniqueFind = Unique<FindTraits>;
 using UniqueFileStream = Unique<FileStreamTraits>;
 
-// --- file identity: the signature's store, message and certificate ---
-struct CertStoreTraits {
-    using Type = HCERTSTORE;
+// A DLL loaded at run time; FreeLibrary gives it back.
+struct ModuleTraits {
+    using Type = HMODULE;
     static Type invalid() { return nullptr; }
-    static void close(Type store) { CertCloseStore(store, 0); }
+    static void close(Type module) { FreeLibrary(module); }
 };
 
-struct CryptMsgTraits {
-    using Type = HCRYPTMSG;
-    static Type invalid() { return nullptr; }
-    static void close(Type message) { CryptMsgClose(message); }
-};
+using UniqueModule = Unique<ModuleTraits>;
 
-struct CertContextTraits {
-    using Type = PCCERT_CONTEXT;
-    static Type invalid() { return nullptr; }
-    static void close(Type context) { CertFreeCertificateContext(context); }
-};
-
-using UniqueCertStore = Unique<CertStoreTraits>;
-using UniqueCryptMsg = Unique<CryptMsgTraits>;
-using UniqueCertContext = Unique<CertContextTraits>;
+// The signature's store, message and certificate are owned by the types in
+// file_identity_libraries.h: they close through crypt32 as loaded at run time.
 
 }  // namespace baseline::win32

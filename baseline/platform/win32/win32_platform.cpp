@@ -17,6 +17,9 @@
 #include "platform/win32/wide.h"
 
 // --- file identity and the allowlist document ---
+// K32GetProcessMemoryInfo is kernel32's own since Windows 7; calling it keeps
+// psapi.dll out of the import table.
+#define PSAPI_VERSION 2
 #include <psapi.h>
 
 #include <fcntl.h>
@@ -27,6 +30,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/win32/file_identity_libraries.h"
 #include "platform/win32/file_identity_readers.h"
 
 namespace baseline {
@@ -83,6 +87,11 @@ bool Win32Platform::callSetDllDirectory(ProcAddress proc, const std::u16string& 
     return asFunction<SetDllDirectoryFn>(proc)(asWide(path)) != FALSE;
 }
 
+bool Win32Platform::callSetDefaultDllDirectories(ProcAddress proc, std::uint32_t directoryFlags) {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    return asFunction<SetDefaultDllDirectoriesFn>(proc)(directoryFlags) != FALSE;
+}
+
 std::int32_t Win32Platform::callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) {
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
     OSVERSIONINFOEXW info = toNative(record);
@@ -120,7 +129,7 @@ std::uint64_t Win32Platform::verSetConditionMask(std::uint64_t conditionMask,
     return VerSetConditionMask(conditionMask, typeMask, condition);
 }
 
-int Win32Platform::getSystemMetrics(int index) { return GetSystemMetrics(index); }
+int Win32Platform::getSystemMetrics(int index) { return win32::getSystemMetrics(index); }
 
 SystemHandle Win32Platform::openMutex(std::uint32_t desiredAccess, bool inheritHandle,
                                       const std::u16string& name) {
@@ -535,10 +544,14 @@ bool Win32Platform::readSignerInfo(const std::u16string& path, SignerInfo& signe
     }
 }
 
+bool Win32Platform::loadFileIdentityLibraries() {
+    return win32::warmUpFileIdentityLibraries();
+}
+
 bool Win32Platform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
     PROCESS_MEMORY_COUNTERS native{};
     native.cb = sizeof(native);
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &native, sizeof(native))) return false;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &native, sizeof(native))) return false;
     counters.workingSetSize = native.WorkingSetSize;
     counters.peakWorkingSetSize = native.PeakWorkingSetSize;
     return true;

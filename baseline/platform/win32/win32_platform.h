@@ -11,6 +11,7 @@ public:
     ModuleHandle getModuleHandle(const std::u16string& moduleName) override;
     ProcAddress getProcAddress(ModuleHandle module, const char* procName) override;
     bool callSetDllDirectory(ProcAddress proc, const std::u16string& path) override;
+    bool callSetDefaultDllDirectories(ProcAddress proc, std::uint32_t directoryFlags) override;
     std::int32_t callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) override;
     std::int32_t callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
                                           std::uint32_t typeMask,
@@ -71,6 +72,7 @@ public:
                             std::int32_t& status) override;
     bool readSignerInfo(const std::u16string& path, SignerInfo& signer,
                         std::int32_t& status) override;
+    bool loadFileIdentityLibraries() override;
     bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
     bool readTextModeFile(const std::u16string& path, std::string& content) override;
     int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
