@@ -16,6 +16,7 @@
 #include "document/document_records.h"
 #include "platform/failure_cause.h"
 #include "platform/utf.h"
+#include "platform/visible_text.h"
 #include "platform/platform.h"
 
 namespace baseline {
@@ -44,6 +45,23 @@ void printSummary(Platform& platform, const DiscoveryCounters& counters, const s
                          u"\r\n"
                          u"Allowlist file has been created successfully at location " + outputPath + u"\r\n"
                          u"\r\n");
+}
+
+void printUnlisted(Platform& platform, const DiscoveryEngine& engine, bool thenBlankLine) {
+    if (engine.unlistedCount == 0) return;
+    const auto number = [](auto value) { return widenAscii(std::to_string(value)); };
+    std::u16string text = u"Directories that could not be listed: " + number(engine.unlistedCount) + u"\r\n";
+    for (const auto& directory : engine.unlistedDirectories) {
+        const std::u16string reason = platform.formatMessage(directory.error);
+        // A path found on the machine may hold anything: shown, never obeyed.
+        text += u"\t" + visibleText(directory.path) + u": " + (reason.empty() ? u"" : reason + u" ") +
+                u"(Windows error " + number(directory.error) + u")\r\n";
+    }
+    if (engine.unlistedCount > engine.unlistedDirectories.size()) {
+        text += u"\t... and " + number(engine.unlistedCount - engine.unlistedDirectories.size()) + u" more\r\n";
+    }
+    if (thenBlankLine) text += u"\r\n";
+    platform.writeOutput(text);
 }
 
 void printInterrupted(Platform& platform, const std::u16string& outputPath) {
@@ -80,14 +98,17 @@ bool runDriver(Platform& platform) {
     if (!built && engine.statusCode == kStatusInterrupted && engine.documentFinished) {
         printInterrupted(platform, engine.outputPath);
         printCause(platform, engine.cause);
+        printUnlisted(platform, engine, false);
         return false;
     }
     if (!built) {
         printStatus(platform, status::kBuildFailed);
         printCause(platform, engine.cause);
+        printUnlisted(platform, engine, false);
         return false;
     }
     printSummary(platform, engine.counters, engine.outputPath);
+    printUnlisted(platform, engine, true);
     return true;
 }
 

@@ -106,15 +106,19 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
     const bool endsWithSeparator = !directory.path.empty() && directory.path.back() == u'\\';
     const std::u16string pattern = directory.path + (endsWithSeparator ? u"*" : u"\\*");
     FindData found;
+    std::uint32_t error = 0;
     // Only opening the search looks the path up; the entries that follow
     // come from the handle, whatever redirection says by then.
-    search.reset(native_.findFirstFile(pattern, found));
-    // Cannot be listed: skipped, and not an error, unless the native view
-    // itself was refused.
+    search.reset(native_.findFirstFile(pattern, found, error));
     if (!search) {
-        if (!native_.redirectionFailed()) return true;
-        cause = native_.redirectionCause();
-        return false;
+        if (native_.redirectionFailed()) {
+            cause = native_.redirectionCause();
+            return false;
+        }
+        // Nothing in it, or it could not be listed: skipped either way, the
+        // second told to the operator.
+        if (error != kErrorFileNotFound && error != kErrorNoMoreFiles) noteUnlisted(directory.path, error);
+        return true;
     }
 
     do {
@@ -155,8 +159,17 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
         }
     } while (platform_.findNextFile(search.get(), found));
 
+    // A listing cut short (a share gone offline, say) saw only part of the directory.
+    if (const std::uint32_t ended = platform_.getLastError(); ended != kErrorNoMoreFiles) {
+        noteUnlisted(directory.path, ended);
+    }
     search.close();
     return true;
+}
+
+void DiscoveryEngine::noteUnlisted(const std::u16string& path, std::uint32_t error) {
+    if (unlistedDirectories.size() < kUnlistedKept) unlistedDirectories.push_back({path, error});
+    ++unlistedCount;
 }
 
 // Between two entries: stop when the operator interrupted the run, else let

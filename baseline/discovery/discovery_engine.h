@@ -76,6 +76,16 @@ public:
     std::set<std::u16string> knownPublishers;  // ASCII letters lowered
     std::vector<AllowedDirectoryEntry> allowedDirectories;
     BaselineConfig config;
+    // Directories the walk could not list, or not to the end: the run goes on
+    // without them, and the operator is told. The first few are kept whole,
+    // the rest only counted, so a machine of unreadable folders costs nothing.
+    struct UnlistedDirectory {
+        std::u16string path;
+        std::uint32_t error = 0;
+    };
+    static constexpr std::size_t kUnlistedKept = 20;
+    std::vector<UnlistedDirectory> unlistedDirectories;  // the first kUnlistedKept
+    std::uint64_t unlistedCount = 0;
     // Told of the walk's progress when set; the engine does not own it.
     WalkProgress* progress = nullptr;
 
@@ -83,6 +93,7 @@ private:
     struct Walk;
     bool listDirectory(Walk& walk, const WalkEntry& directory);
     bool keepWalking(const std::u16string& directory);
+    void noteUnlisted(const std::u16string& path, std::uint32_t error);
     bool isImmutable(const WalkEntry& parent, const WalkEntry& child);
     std::int32_t classifyAllowed(const WalkEntry& parent, const WalkEntry& child);
     void collectPublisher(ExecutableFileRecord& record, bool itemMutable);

@@ -35,8 +35,13 @@ std::uint32_t NativePaths::getFileAttributes(const std::u16string& path) {
     return natively(path, kInvalidFileAttributes, [&] { return platform_.getFileAttributes(path); });
 }
 
-SearchHandle NativePaths::findFirstFile(const std::u16string& pattern, FindData& data) {
-    return natively(pattern, SearchHandle{0}, [&] { return platform_.findFirstFile(pattern, data); });
+SearchHandle NativePaths::findFirstFile(const std::u16string& pattern, FindData& data, std::uint32_t& error) {
+    error = 0;
+    return natively(pattern, SearchHandle{0}, [&] {
+        const SearchHandle search = platform_.findFirstFile(pattern, data);
+        if (search == 0) error = platform_.getLastError();
+        return search;
+    });
 }
 
 int NativePaths::waccess(const std::u16string& path, int mode) {

@@ -28,7 +28,9 @@ public:
     const FailureCause& redirectionCause() const { return redirectionCause_; }
 
     std::uint32_t getFileAttributes(const std::u16string& path);
-    SearchHandle findFirstFile(const std::u16string& pattern, FindData& data);
+    // 0 when the search cannot be opened, with the system's reason in
+    // `error` (read before redirection is turned back on).
+    SearchHandle findFirstFile(const std::u16string& pattern, FindData& data, std::uint32_t& error);
     int waccess(const std::u16string& path, int mode);
     // Seconds since 1970 of the last write (negative before 1970); false when
     // the time cannot be read.

@@ -36,6 +36,7 @@ constexpr std::uint32_t kOsVersionInfoSize = 276;
 
 constexpr std::uint32_t kErrorFileNotFound = 2;      // ERROR_FILE_NOT_FOUND
 constexpr std::uint32_t kErrorPathNotFound = 3;      // ERROR_PATH_NOT_FOUND
+constexpr std::uint32_t kErrorNoMoreFiles = 18;      // ERROR_NO_MORE_FILES
 constexpr std::uint32_t kErrorAlreadyExists = 183;   // ERROR_ALREADY_EXISTS
 constexpr std::uint32_t kMutexAllAccess = 0x1F0001;  // MUTEX_ALL_ACCESS
 constexpr std::uint32_t kTokenAdjustPrivileges = 0x20;
@@ -199,6 +200,10 @@ public:
     // --- directory listing (kernel32) ---
     // Paths of any length are accepted; long ones reach the system in their
     // extended-length form.
+    // A failure leaves its reason for getLastError: ERROR_FILE_NOT_FOUND
+    // (or ERROR_NO_MORE_FILES) for a directory with nothing in it, anything
+    // else for one that could not be listed. findNextFile's end of the
+    // listing is ERROR_NO_MORE_FILES; anything else is a listing cut short.
     virtual SearchHandle findFirstFile(const std::u16string& pattern, FindData& data) = 0;
     virtual bool findNextFile(SearchHandle search, FindData& data) = 0;
     virtual bool findClose(SearchHandle search) = 0;

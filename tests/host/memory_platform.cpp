@@ -215,6 +215,7 @@ std::u16string MemoryPlatform::formatMessage(std::uint32_t error) {
         {5, u"Access is denied."},
         {30, u"The system cannot read from the specified device."},
         {80, u"The file exists."},
+        {59, u"An unexpected network error occurred."},
         {112, u"There is not enough space on the disk."},
         {126, u"The specified module could not be found."},
         {203, u"The system could not find the environment option that was entered."},
@@ -419,12 +420,28 @@ SearchHandle MemoryPlatform::findFirstFile(const std::u16string& asked, FindData
     searchPatterns.push_back(asked);
     const std::u16string pattern = reached(asked);
     // Only the "directory\*" patterns the program uses are modelled.
-    if (pattern.empty() || pattern.back() != u'*') return 0;
+    if (pattern.empty() || pattern.back() != u'*') {
+        lastError_ = 123;  // ERROR_INVALID_NAME
+        return 0;
+    }
     const auto key = modelKey(pattern.substr(0, pattern.size() - 1));
     const auto listing = listings_.find(key);
-    if (listing == listings_.end() || unlistable.count(key) || listing->second.empty()) return 0;
+    if (const auto scripted = listingErrors.find(key); scripted != listingErrors.end()) {
+        lastError_ = scripted->second;
+        return 0;
+    }
+    if (listing == listings_.end() || unlistable.count(key) || listing->second.empty()) {
+        lastError_ = listing == listings_.end() ? kErrorPathNotFound
+                     : unlistable.count(key)    ? 5  // ERROR_ACCESS_DENIED
+                                                : kErrorFileNotFound;
+        return 0;
+    }
     const SearchHandle handle = newHandle();
     searches_[handle] = Search{listing->second, 1};
+    if (const auto cut = listingsCutShort.find(key); cut != listingsCutShort.end()) {
+        searches_[handle].cutAfter = cut->second.first;
+        searches_[handle].cutError = cut->second.second;
+    }
     data = listing->second.front();
     ++openSearches;
     return handle;
@@ -433,8 +450,20 @@ SearchHandle MemoryPlatform::findFirstFile(const std::u16string& asked, FindData
 bool MemoryPlatform::findNextFile(SearchHandle search, FindData& data) {
     calls.push_back("FindNextFileW");
     auto found = searches_.find(search);
-    if (found == searches_.end() || found->second.next >= found->second.entries.size()) return false;
-    data = found->second.entries[found->second.next++];
+    if (found == searches_.end()) {
+        lastError_ = 6;  // ERROR_INVALID_HANDLE
+        return false;
+    }
+    Search& open = found->second;
+    if (open.cutError != 0 && open.next >= open.cutAfter) {
+        lastError_ = open.cutError;
+        return false;
+    }
+    if (open.next >= open.entries.size()) {
+        lastError_ = kErrorNoMoreFiles;
+        return false;
+    }
+    data = open.entries[open.next++];
     return true;
 }
 

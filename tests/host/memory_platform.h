@@ -188,6 +188,10 @@ public:
     void addDirectory(const std::u16string& path, std::uint32_t attributes = kFileAttributeDirectory);
     void addFile(const std::u16string& path, std::uint32_t attributes = 0x20);
     std::set<std::u16string> unlistable;     // model keys whose listing fails (access denied)
+    // Model keys whose listing fails with the given code.
+    std::map<std::u16string, std::uint32_t> listingErrors;
+    // Model keys whose listing ends after that many entries with the code.
+    std::map<std::u16string, std::pair<std::size_t, std::uint32_t>> listingsCutShort;
     std::map<char16_t, std::uint32_t> driveTypes;  // 'C' -> DRIVE_FIXED, and so on
     bool wow64DisableFails = false;
     int redirectionDisabled = 0;             // disables not yet reverted
@@ -253,6 +257,8 @@ private:
     struct Search {
         std::vector<FindData> entries;
         std::size_t next = 0;
+        std::size_t cutAfter = 0;
+        std::uint32_t cutError = 0;
     };
     std::map<std::u16string, std::vector<FindData>> listings_;  // by model key
     std::map<std::u16string, std::uint32_t> modelAttributes_;   // by model key
