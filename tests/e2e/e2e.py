@@ -586,6 +586,76 @@ def case_same_document(runner, kind, exe32):
             shutil.rmtree(os.path.join(drive_c, *directory.split("\\")), ignore_errors=True)
 
 
+UNPRIVILEGED = "baseline-e2e"
+
+
+def case_unreadable(runner, kind):
+    """A directory that the user running the program may not read is named
+    after the summary with the system's reason; the run goes on and succeeds.
+    Permission bits deny nothing to root, so the program runs as an
+    unprivileged user of its own, in a prefix of that user's."""
+    if os.geteuid() == 0:
+        if subprocess.run(["id", UNPRIVILEGED], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+            made = subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
+                                   UNPRIVILEGED], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            if made.returncode != 0:
+                print("SKIPPED: no unprivileged user could be made: %s" % made.stdout.decode(errors="replace"))
+                sys.exit(77)
+        as_user = ["runuser", "-u", UNPRIVILEGED, "--"]
+    else:
+        as_user = []
+    bits = "64" if kind == "win64" else "32"
+    base = "/tmp/baseline-unreadable-" + bits
+    shutil.rmtree(base + "/work", ignore_errors=True)
+    shutil.rmtree(base + "/tree", ignore_errors=True)
+    os.makedirs(base, exist_ok=True)
+    os.chmod(base, 0o755)
+    home, prefix, work, tree = (os.path.join(base, d) for d in ("home", "prefix", "work", "tree"))
+    for directory in (home, work, prefix):
+        os.makedirs(directory, exist_ok=True)
+    make_tree(tree, ["open/seen.exe", "locked/inner/hidden.exe"], os.path.join(runner.fixtures, "signed.exe"))
+    for program in (runner.exe, runner.tool):
+        shutil.copy(program, work)
+    if as_user:
+        # Wine works only in a prefix its user owns.
+        subprocess.run(["chown", "-R", UNPRIVILEGED, home, work, prefix], check=True)
+    subprocess.run(["chmod", "-R", "a+rX", tree], check=True)
+    os.chmod(os.path.join(tree, "locked"), 0)
+    env = dict(os.environ, HOME=home, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               LANG="C.UTF-8", WINEARCH="win64" if bits == "64" else "win32")
+    loader = "/usr/lib/wine/wine64" if bits == "64" else "/usr/lib/wine/wine"
+    def user(*args, data=None):
+        return subprocess.run(as_user + ["env"] + ["%s=%s" % item for item in env.items()
+                                                   if item[0].startswith(("WINE", "HOME", "LANG"))] + list(args),
+                              input=data, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=work, timeout=300)
+    try:
+        if not os.path.isfile(os.path.join(prefix, "system.reg")):
+            user(loader, "wineboot", "-i")
+            user("wineserver", "-w")
+        with open(os.path.join(work, "config.json"), "w") as f:
+            json.dump({"paths_to_discover": [z_path(tree)]}, f)
+        encoded = user(loader, os.path.join(work, "baselineconf.exe"), "encode", "config.json", "-o",
+                       "baselineconf.dat", "--force")
+        check(encoded.returncode == 0, "baselineconf encode as the user: %r" % encoded.stderr)
+        done = user(loader, os.path.join(work, "baseline.exe"), data=b"Unreadable\nA folder the user may not read\n")
+        out = done.stdout
+        print(out.decode("utf-8", "replace"))
+        check(done.returncode == 0, "the run succeeds, got %d" % done.returncode)
+        told = re.search(rb"\r\n\r\nDirectories that could not be listed: 1\r\n\t" +
+                         re.escape(z_path(os.path.join(tree, "locked")).encode()) +
+                         rb": [^\r\n]+ \(Windows error 5\)\r\n\r\nPress any key to Exit\.\.\r\n$", out)
+        check(told is not None, "the unreadable directory is named with its reason after the summary: %r" % out[-400:])
+        documents = [n for n in os.listdir(work) if n.endswith(".json") and n.startswith("Unreadable")]
+        check(len(documents) == 1, "one document: %r" % documents)
+        if documents:
+            with open(os.path.join(work, documents[0]), "rb") as f:
+                data = f.read()
+            check(b"seen.exe" in data and b"hidden.exe" not in data, "the document holds what could be seen")
+    finally:
+        os.chmod(os.path.join(tree, "locked"), 0o755)
+        user("wineserver", "-k")
+
+
 def make_tree(top, relatives, fixture):
     for relative in relatives:
         target = os.path.join(top, *relative.split("/"))
@@ -1020,6 +1090,7 @@ def main():
             "terminal": lambda: case_terminal(runner),
             "progress": lambda: case_progress(runner, detail, args.source),
             "interrupt": lambda: case_interrupt(runner, detail, args.source),
+            "unreadable": lambda: case_unreadable(runner, detail),
         }
         if kind in cases:
             cases[kind]()
