@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 namespace baseline {
 
@@ -82,10 +83,9 @@ TextPlace placeOf(const std::string& text, std::size_t offset) {
     return {line, offset - lineStart + 1};
 }
 
-ParseError firstParseError(const std::string& messages) {
-    ParseError error;
+std::vector<ParseError> parseErrors(const std::string& messages) {
+    std::vector<ParseError> errors;
     std::size_t start = 0;
-    bool inFirst = false;
     while (start < messages.size()) {
         std::size_t end = messages.find('\n', start);
         if (end == std::string::npos) end = messages.size();
@@ -93,17 +93,23 @@ ParseError firstParseError(const std::string& messages) {
         start = end + 1;
         unsigned lineNumber = 0, column = 0;
         if (std::sscanf(line.c_str(), "* Line %u, Column %u", &lineNumber, &column) == 2) {
-            if (inFirst) break;
-            inFirst = true;
-            error.place = {lineNumber, column};
-        } else if (inFirst && !line.empty() && line.rfind("See Line", 0) != 0) {
+            errors.push_back({{lineNumber, column}, {}, {}});
+        } else if (std::sscanf(line.c_str(), "See Line %u, Column %u", &lineNumber, &column) == 2) {
+            if (!errors.empty()) errors.back().seeAlso = {lineNumber, column};
+        } else if (!errors.empty() && !line.empty()) {
+            auto& message = errors.back().message;
             const std::size_t text = line.find_first_not_of(' ');
-            if (!error.message.empty()) error.message.push_back(' ');
-            error.message.append(line, text == std::string::npos ? line.size() : text);
+            if (!message.empty()) message.push_back(' ');
+            message.append(line, text == std::string::npos ? line.size() : text);
         }
     }
-    if (!inFirst) error.message = messages;
-    return error;
+    return errors;
+}
+
+ParseError firstParseError(const std::string& messages) {
+    std::vector<ParseError> errors = parseErrors(messages);
+    if (errors.empty()) return {{}, messages, {}};
+    return std::move(errors.front());
 }
 
 }  // namespace baseline

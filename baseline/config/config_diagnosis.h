@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "config/baseline_file.h"
 
@@ -32,12 +33,15 @@ struct TextPlace {
 };
 TextPlace placeOf(const std::string& text, std::size_t offset);
 
-// The first error of JsonCpp's formatted messages ("* Line L, Column C\n
-// message"), its lines joined; line 0 when the messages name no place.
+// The errors of JsonCpp's formatted messages ("* Line L, Column C\n
+// message\n[See Line L, Column C for detail.\n]"), each with its lines joined.
 struct ParseError {
     TextPlace place;
     std::string message;
+    TextPlace seeAlso;  // line 0 when none is named
 };
+std::vector<ParseError> parseErrors(const std::string& messages);
+// The first of them; all the text, at line 0, when the messages name no place.
 ParseError firstParseError(const std::string& messages);
 
 }  // namespace baseline

@@ -65,17 +65,6 @@ bool inSystemDirectory(const std::wstring& path) {
     return false;
 }
 
-std::u16string fixture(const char* name) {
-    const char* directory = std::getenv("BASELINE_FIXTURES");
-    std::u16string path = u"Z:";
-    for (const char* c = directory ? directory : "/nonexistent"; *c; ++c) {
-        path.push_back(*c == '/' ? u'\\' : static_cast<char16_t>(*c));
-    }
-    path += u"\\";
-    for (const char* c = name; *c; ++c) path.push_back(static_cast<char16_t>(*c));
-    return path;
-}
-
 void printModules(const char* what, const std::set<std::wstring>& modules) {
     std::printf("%s:", what);
     for (const auto& module : modules) std::printf(" %ls", module.c_str());

@@ -24,18 +24,6 @@
 namespace baseline {
 namespace {
 
-// The fixture directory is a Unix path; Wine shows the Unix root as drive Z:.
-std::u16string fixture(const char* name) {
-    const char* directory = std::getenv("BASELINE_FIXTURES");
-    std::u16string path = u"Z:";
-    for (const char* c = directory ? directory : "/nonexistent"; *c; ++c) {
-        path.push_back(*c == '/' ? u'\\' : static_cast<char16_t>(*c));
-    }
-    path += u"\\";
-    for (const char* c = name; *c; ++c) path.push_back(static_cast<char16_t>(*c));
-    return path;
-}
-
 
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 

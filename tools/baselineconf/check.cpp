@@ -54,28 +54,16 @@ private:
     std::vector<Finding>& findings_;
 };
 
-// JsonCpp's "* Line L, Column C\n  message\n[See Line ... for detail.\n]" as findings.
+// JsonCpp's messages as findings, each after `prefix`.
 void addParseMessages(const std::string& messages, bool isError, const std::string& prefix,
                       std::vector<Finding>& findings) {
-    std::size_t start = 0;
-    while (start < messages.size()) {
-        std::size_t end = messages.find('\n', start);
-        if (end == std::string::npos) end = messages.size();
-        const std::string line = messages.substr(start, end - start);
-        start = end + 1;
-        unsigned lineNumber = 0, column = 0;
-        if (std::sscanf(line.c_str(), "* Line %u, Column %u", &lineNumber, &column) == 2) {
-            findings.push_back({isError, lineNumber, column, prefix});
-        } else if (std::sscanf(line.c_str(), "See Line %u, Column %u", &lineNumber, &column) == 2) {
-            if (!findings.empty()) {
-                findings.back().message += " (see " + std::to_string(lineNumber) + ":" + std::to_string(column) + ")";
-            }
-        } else if (!findings.empty() && !line.empty()) {
-            auto& message = findings.back().message;
-            const std::size_t text = line.find_first_not_of(' ');
-            if (!message.empty()) message.push_back(' ');
-            message.append(line, text == std::string::npos ? line.size() : text);
+    for (const ParseError& error : parseErrors(messages)) {
+        std::string message = prefix;
+        if (!error.message.empty()) message += (message.empty() ? "" : " ") + error.message;
+        if (error.seeAlso.line != 0) {
+            message += " (see " + std::to_string(error.seeAlso.line) + ":" + std::to_string(error.seeAlso.column) + ")";
         }
+        findings.push_back({isError, error.place.line, error.place.column, std::move(message)});
     }
 }
 
