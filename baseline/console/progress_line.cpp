@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/utf.h"
+#include "platform/visible_text.h"
 
 namespace baseline {
 namespace {
@@ -34,7 +35,8 @@ std::u16string progressText(const DiscoveryCounters& counters, const std::u16str
                                   number(counters.filecnt) + u" files, " +
                                   number(counters.supportedfilecnt) + u" executables; listing ";
     if (counts.size() >= width) return shortenMiddle(counts, width);
-    return counts + shortenMiddle(directory, width - counts.size());
+    // A name on the scanned machine may hold anything: shown, never obeyed.
+    return counts + shortenMiddle(visibleText(directory), width - counts.size());
 }
 
 void ProgressLine::walking(const DiscoveryCounters& counters, const std::u16string& directory) {

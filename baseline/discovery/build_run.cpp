@@ -136,9 +136,11 @@ bool DiscoveryEngine::buildDocument(AllowlistWriter& writer) {
     // come from the native system directory and could not load. Without
     // them every executable would go unidentified: no allowlist to deploy.
     if (!platform_.loadFileIdentityLibraries()) {
-        cause = causeWithSystemError(platform_,
-                                     u"version.dll or crypt32.dll could not be loaded from the system directory",
-                                     platform_.getLastError());
+        // Several loads and look-ups stand behind the one answer; no single
+        // system code would say which of them failed.
+        statusCode = kStatusIdentityUnavailable;
+        cause.text = u"version.dll or crypt32.dll, or a function of theirs, could not be loaded from the system "
+                     u"directory";
         return false;
     }
 

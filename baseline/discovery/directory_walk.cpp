@@ -220,12 +220,13 @@ bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
                          entry.isMutable, entry.isDefault,
                          entry.isDirectory ? kKindDirectory : kKindApplication);
     if (!entry.isDirectory) collectPublisher(record, entry.isMutable);
-    if (!writer_->writeFileEntry(record)) return false;
-    // A fact read through redirection would belong to another file: the run
-    // cannot go on without the native view.
-    if (!native_.redirectionFailed()) return true;
-    cause = native_.redirectionCause();
-    return false;
+    // Without the native view this item's facts were never read, and read
+    // through redirection they would be another file's: it is not written.
+    if (native_.redirectionFailed()) {
+        cause = native_.redirectionCause();
+        return false;
+    }
+    return writer_->writeFileEntry(record);
 }
 
 void DiscoveryEngine::collectPublisher(ExecutableFileRecord& record, bool itemMutable) {

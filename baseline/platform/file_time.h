@@ -10,9 +10,11 @@ namespace baseline {
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 
 // Signed, so that a time before 1970 is a negative number rather than a
-// wrapped one; whole seconds, cut toward zero.
+// wrapped one; the whole second the time falls in, so that half a second
+// before 1970 is -1 and not the epoch itself.
 constexpr std::int64_t fileTimeToUnixSeconds(std::uint64_t fileTime) {
-    return (static_cast<std::int64_t>(fileTime) - static_cast<std::int64_t>(kUnixEpochAsFileTime)) / 10000000;
+    const std::int64_t ticks = static_cast<std::int64_t>(fileTime) - static_cast<std::int64_t>(kUnixEpochAsFileTime);
+    return ticks >= 0 ? ticks / 10000000 : -((-ticks + 9999999) / 10000000);
 }
 
 }  // namespace baseline

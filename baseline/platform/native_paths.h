@@ -19,8 +19,6 @@ public:
     // Asks once whether WOW64 stands between the program and the system.
     explicit NativePaths(Platform& platform);
 
-    Platform& platform() const { return platform_; }
-    bool underWow64() const { return underWow64_; }
     // True once redirection could not be turned off for a call; that call
     // was not made and answered as a path that cannot be read.
     bool redirectionFailed() const { return redirectionFailed_; }

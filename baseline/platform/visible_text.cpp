@@ -1,6 +1,8 @@
 // Visible escapes for hidden characters, over UTF-16 code units.
 #include "platform/visible_text.h"
 
+#include "platform/utf.h"
+
 namespace baseline {
 namespace {
 
@@ -46,5 +48,7 @@ std::u16string visibleText(const std::u16string& text) {
     }
     return out;
 }
+
+std::string visibleUtf8(const std::string& text) { return encodeUtf8(visibleText(decodeUtf8Replacing(text))); }
 
 }  // namespace baseline

@@ -17,4 +17,7 @@ bool isHiddenCharacter(char32_t c);
 // hexadecimal); everything else unchanged.
 std::u16string visibleText(const std::u16string& text);
 
+// The same for UTF-8 text; bytes that are no UTF-8 are shown as U+FFFD.
+std::string visibleUtf8(const std::string& text);
+
 }  // namespace baseline

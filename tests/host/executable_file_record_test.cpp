@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fileidentity/executable_file_record.h"
+#include "platform/file_time.h"
 #include "platform/native_paths.h"
 #include "memory_platform.h"
 
@@ -115,6 +116,23 @@ TEST(Record, TimesComeFromTheStoredFileTimeBefore1970AndForADriveRoot) {
         ASSERT_TRUE(record.setPath(c.path));
         record.setProperties(0, 0, -1, 1, 0, false, true, kKindDirectory);
         EXPECT_EQ(record.modifiedTime, c.expected);
+    }
+}
+
+TEST(FileTime, EveryTimeFallsInTheWholeSecondThatHoldsIt) {
+    struct Case {
+        std::int64_t ticksFromEpoch;  // 100-nanosecond units after 1970
+        std::int64_t seconds;
+    };
+    const Case cases[] = {
+        {0, 0}, {9999999, 0}, {10000000, 1}, {-1, -1}, {-5000000, -1}, {-10000000, -1}, {-10000001, -2},
+        {-315619200LL * 10000000, -315619200}, {17650000000000000LL, 1765000000},
+        // The first FILETIME of all, 1 January 1601.
+        {-static_cast<std::int64_t>(kUnixEpochAsFileTime), -11644473600LL},
+    };
+    for (const auto& c : cases) {
+        const auto fileTime = static_cast<std::uint64_t>(static_cast<std::int64_t>(kUnixEpochAsFileTime) + c.ticksFromEpoch);
+        EXPECT_EQ(fileTimeToUnixSeconds(fileTime), c.seconds) << c.ticksFromEpoch;
     }
 }
 

@@ -185,8 +185,7 @@ TEST(CauseLine, TheBuildRunsOwnStepsKeepTheirCause) {
          u"the environment option that was entered.)"},
         {"the file identity libraries cannot be loaded",
          [](MemoryPlatform& p, BaselineConfig&) { p.fileIdentityLibrariesMissing = true; },
-         u"version.dll or crypt32.dll could not be loaded from the system directory (Windows error 126: The "
-         u"specified module could not be found.)"},
+         u"version.dll or crypt32.dll, or a function of theirs, could not be loaded from the system directory"},
         {"an unknown mode", [](MemoryPlatform&, BaselineConfig& c) { c.discoveryMode = "Custom"; },
          u"\"paths_to_discover\" is \"Custom\", none of \"osdrive\", \"all\" and \"custom\""},
         {"redirection that cannot be turned off",
@@ -243,6 +242,11 @@ TEST(VisibleText, HiddenCharactersBecomeEscapesAndNothingElseChanges) {
         {std::u16string(1, u'\0'), u"\\u0000"},
     };
     for (const auto& c : cases) EXPECT_EQ(visibleText(c.text), c.shown) << encodeUtf8(c.shown);
+}
+
+TEST(VisibleText, Utf8TextTakesTheSameRule) {
+    EXPECT_EQ(visibleUtf8("key \x1b[2J \xe2\x80\xae caf\xc3\xa9"), "key \\u001B[2J \\u202E caf\xc3\xa9");
+    EXPECT_EQ(visibleUtf8("bad \xff byte"), "bad \xef\xbf\xbd byte");
 }
 
 }  // namespace

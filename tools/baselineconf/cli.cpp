@@ -14,6 +14,7 @@
 
 #include "check.h"
 #include "config/base64.h"
+#include "platform/visible_text.h"
 #include "config/baseline_file.h"
 #include "encode.h"
 #include "platform/file_publish.h"
@@ -122,7 +123,8 @@ void printFindings(const std::string& name, const CheckResult& result, std::ostr
     for (const auto& finding : result.findings) {
         to << name << (finding.inDecryptedJson ? " (decrypted JSON)" : "");
         if (finding.line != 0) to << ":" << finding.line << ":" << finding.column;
-        to << ": " << (finding.isError ? "error" : "warning") << ": " << finding.message << "\n";
+        // A finding quotes the configuration, whose text may hold anything.
+        to << ": " << (finding.isError ? "error" : "warning") << ": " << visibleUtf8(finding.message) << "\n";
     }
 }
 
