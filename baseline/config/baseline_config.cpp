@@ -94,7 +94,11 @@ bool BaselineConfig::loadBaselineConfig(Platform& platform, FailureCause* cause)
         PlatformConfigEnvironment environment(platform);
         FirstError report(json);
         if (!applyBaselineJson(root, environment, *this, &report)) {
-            why = damaged || !report.cause.known() ? damage : report.cause;
+            if (environment.native().redirectionFailed()) {
+                why = environment.native().redirectionCause();
+            } else {
+                why = damaged || !report.cause.known() ? damage : report.cause;
+            }
             return false;
         }
         return true;

@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "platform/path_form.h"
-#include "platform/native_paths.h"
 #include "platform/platform.h"
 #include "platform/utf.h"
 
@@ -413,11 +412,9 @@ bool PlatformConfigEnvironment::expand(const std::u16string& path, std::u16strin
 }
 
 bool PlatformConfigEnvironment::isAccessibleDirectory(const std::u16string& path) {
-    // The directory the walk will list, as a native process sees it.
-    NativePaths native(platform_);
-    const std::uint32_t attributes = native.getFileAttributes(path);
+    const std::uint32_t attributes = native_.getFileAttributes(path);
     return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) &&
-           native.waccess(path, 0) == 0;
+           native_.waccess(path, 0) == 0;
 }
 
 bool applyBaselineJson(const Json::Value& root, ConfigEnvironment& environment, BaselineConfig& config,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/baseline_config.h"
+#include "platform/native_paths.h"
 
 namespace baseline {
 
@@ -37,13 +38,17 @@ public:
 // existence test.
 class PlatformConfigEnvironment final : public ConfigEnvironment {
 public:
-    explicit PlatformConfigEnvironment(Platform& platform) : platform_(platform) {}
+    explicit PlatformConfigEnvironment(Platform& platform) : platform_(platform), native_(platform) {}
     std::u16string toUtf16(const std::string& utf8) override;
     bool expand(const std::u16string& path, std::u16string& expanded) override;
     bool isAccessibleDirectory(const std::u16string& path) override;
+    // Set when a directory could not be looked at natively: then that, and
+    // not the directory, is why it failed.
+    const NativePaths& native() const { return native_; }
 
 private:
     Platform& platform_;
+    NativePaths native_;  // the directories the walk will list, as a native process sees them
 };
 
 // Findings of the walk, each at the JSON value it concerns (null when the

@@ -98,6 +98,14 @@ TEST(CauseLine, EveryFailureOfARunSaysWhyAfterItsFixedLine) {
          kConfigNotRead,
          u"Cause: baselineconf.dat, line 1, column 24: \"paths_to_discover\" entry 1 \"%NOPE%\\x\": its environment "
          u"variables cannot be expanded (baselineconf check baselineconf.dat lists every finding)"},
+        {"a custom root that cannot be looked at natively",
+         [](MemoryPlatform& p) {
+             testing::scriptWorkstation(p, 10, 0, 19045, true);
+             p.wow64DisableFails = true;
+         },
+         kConfigNotRead,
+         u"Cause: WOW64 file-system redirection could not be turned off to read C:\\Tree (Windows error 1: "
+         u"Incorrect function.)"},
         {"a configured path cannot forge the console",
          [](MemoryPlatform& p) { testing::placeConfig(p, "{\"paths_to_discover\": [\"C:\\\\x\\u001b[2J\\u202e\"]}"); },
          kConfigNotRead,
