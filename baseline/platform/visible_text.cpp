@@ -32,23 +32,67 @@ bool isHiddenCharacter(char32_t c) {
     return false;
 }
 
-std::u16string visibleText(const std::u16string& text) {
-    std::u16string out;
-    out.reserve(text.size());
+namespace {
+
+// Walks `text`: `keep(unit)` for each unit shown as it is, `mark(unit)` for
+// each hidden character and each lone surrogate.
+template <typename Keep, typename Mark>
+void walk(const std::u16string& text, Keep keep, Mark mark) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
         if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            out.push_back(unit);
-            out.push_back(text[++i]);
+            keep(unit);
+            keep(text[++i]);
         } else if (isHighSurrogate(unit) || isLowSurrogate(unit) || isHiddenCharacter(unit)) {
-            appendEscape(out, unit);
+            mark(unit);
         } else {
-            out.push_back(unit);
+            keep(unit);
         }
     }
+}
+
+}  // namespace
+
+std::u16string visibleText(const std::u16string& text) {
+    std::u16string out;
+    out.reserve(text.size());
+    walk(text, [&](char16_t unit) { out.push_back(unit); }, [&](char16_t unit) { appendEscape(out, unit); });
     return out;
 }
 
-std::string visibleUtf8(const std::string& text) { return encodeUtf8(visibleText(decodeUtf8Replacing(text))); }
+std::vector<VisiblePiece> visiblePieces(std::string_view text) {
+    std::vector<VisiblePiece> pieces;
+    std::u16string run;
+    const auto endRun = [&] {
+        if (run.empty()) return;
+        pieces.push_back({encodeUtf8(run), false, 0});
+        run.clear();
+    };
+    walk(
+        decodeUtf8Replacing(std::string(text)), [&](char16_t unit) { run.push_back(unit); },
+        [&](char16_t unit) {
+            endRun();
+            pieces.push_back({std::string(), true, unit});
+        });
+    endRun();
+    return pieces;
+}
+
+namespace {
+// Printable ASCII is shown as it is; most names are nothing else.
+bool plainAscii(std::string_view text) {
+    for (const char c : text) {
+        if (c < 0x20 || c > 0x7E) return false;
+    }
+    return true;
+}
+}  // namespace
+
+std::string visibleUtf8(std::string_view text) {
+    if (plainAscii(text)) return std::string(text);
+    return encodeUtf8(visibleText(decodeUtf8Replacing(std::string(text))));
+}
+
+bool holdsHiddenCharacters(std::string_view text) { return !plainAscii(text) && visibleUtf8(text) != text; }
 
 }  // namespace baseline

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace baseline {
 
@@ -18,6 +20,21 @@ bool isHiddenCharacter(char32_t c);
 std::u16string visibleText(const std::u16string& text);
 
 // The same for UTF-8 text; bytes that are no UTF-8 are shown as U+FFFD.
-std::string visibleUtf8(const std::string& text);
+std::string visibleUtf8(std::string_view text);
+
+// The same rule for a page that draws its own marks: `text` cut into runs
+// shown as they are (UTF-8 `text`) and single hidden characters or lone
+// surrogates (`hidden`, with the UTF-16 `unit`).
+struct VisiblePiece {
+    std::string text;
+    bool hidden = false;
+    char16_t unit = 0;
+};
+std::vector<VisiblePiece> visiblePieces(std::string_view text);
+
+// Whether visibleUtf8 shows `text` other than as it is: it holds a hidden
+// character or bytes that are no UTF-8. What a filter of "names that hide
+// something" asks.
+bool holdsHiddenCharacters(std::string_view text);
 
 }  // namespace baseline

@@ -255,6 +255,31 @@ TEST(VisibleText, HiddenCharactersBecomeEscapesAndNothingElseChanges) {
 TEST(VisibleText, Utf8TextTakesTheSameRule) {
     EXPECT_EQ(visibleUtf8("key \x1b[2J \xe2\x80\xae caf\xc3\xa9"), "key \\u001B[2J \\u202E caf\xc3\xa9");
     EXPECT_EQ(visibleUtf8("bad \xff byte"), "bad \xef\xbf\xbd byte");
+    EXPECT_EQ(visibleUtf8(std::string("nul\0in", 6)), "nul\\u0000in");
+}
+
+TEST(VisibleText, HiddenCharactersAreFoundWhereverTheEscapeWouldShow) {
+    struct Case {
+        std::string text;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"", false},
+        {"plain name.exe", false},
+        {"caf\xc3\xa9 \xe6\x97\xa5", false},                 // letters of any script are shown as they are
+        {"tab\there", true},
+        {"\x7f", true},
+        {"invoice\xe2\x80\xaegpj.exe", true},                 // U+202E
+        {"zero\xe2\x80\x8bwidth", true},                       // U+200B
+        {"\xef\xbb\xbfbom", true},                             // U+FEFF
+        {"\xc2\x85", true},                                     // U+0085, a C1 control
+        {"\xff", true},                                          // no UTF-8: shown as U+FFFD
+        {"\xe2\x80\xaf", false},                               // U+202F is a space one can see
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(holdsHiddenCharacters(c.text), c.holds) << visibleUtf8(c.text);
+        EXPECT_EQ(holdsHiddenCharacters(c.text), visibleUtf8(c.text) != c.text) << visibleUtf8(c.text);
+    }
 }
 
 }  // namespace

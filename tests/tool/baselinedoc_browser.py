@@ -179,8 +179,13 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     work = tempfile.mkdtemp(dir=args.out)
     hostile_doc = os.path.join(work, "hostile.json")
+    hostile_bytes = make_documents.document(300, hostile=True)
+    # A name that reverses itself and one that would retitle a terminal.
+    for plain, hidden in ((b'"tool000002.exe"', b'"invoice\\u202egpj.exe"'), (b'"tool000003.exe"', b'"esc\\u001b[2J.exe"')):
+        assert plain in hostile_bytes, plain
+        hostile_bytes = hostile_bytes.replace(plain, hidden, 1)
     with open(hostile_doc, "wb") as f:
-        f.write(make_documents.document(300, hostile=True))
+        f.write(hostile_bytes)
     hostile_report = os.path.join(work, "hostile.html")
     subprocess.run(args.tool + ["report", hostile_doc, "-o", hostile_report], check=True)
     big_doc = os.path.join(work, "big.json")
@@ -224,6 +229,35 @@ def main():
         unsigned = tools.evaluate("document.getElementById('executables-count').textContent")
         check(unsigned.startswith("0 of "), "unsigned and 'onerror' together match nothing: %r" % unsigned)
         check(tools.evaluate("window.__hostile === undefined"), "still no script from a name after searching")
+
+        # Hidden characters: drawn as marks, never raw; a filter finds them.
+        tools.evaluate("var b = document.getElementById('executables-search'); b.value = '';"
+                       "b.dispatchEvent(new Event('input'));"
+                       "var s = document.getElementById('executables-filter');"
+                       "s.value = String([].findIndex.call(s.options, function (o) {"
+                       "  return o.textContent === 'Names with hidden characters'; }));"
+                       "s.dispatchEvent(new Event('change'))")
+        hidden_count = tools.evaluate("document.getElementById('executables-count').textContent")
+        check(hidden_count.startswith("5 of "), "the filter shows the five names with hidden characters: %r" % hidden_count)
+        shown_paths = tools.evaluate("[].map.call(document.querySelectorAll('#executables-rows .row:not([style*=none])'),"
+                                     " function (r) { return r.children[0].textContent; })")
+        check(any(p.endswith("\\invoiceU+202Egpj.exe") for p in shown_paths)
+              and any(p.endswith("\\escU+001B[2J.exe") for p in shown_paths)
+              and any(p.endswith("\\ctlU+001FU+0001.exe") for p in shown_paths)
+              and any(p.endswith("\\lineU+2028sepU+2029.exe") for p in shown_paths)
+              and any(p.endswith("\\quote\"back\\slashU+0009tab.exe") for p in shown_paths),
+              "each hidden character shows as its U+XXXX mark: %r" % shown_paths)
+        raw = tools.evaluate("(function () { var t = document.body.innerText; return /[\\u0000-\\u0008\\u000B-\\u001F"
+                             "\\u007F-\\u009F\\u061C\\u200B-\\u200F\\u2028-\\u202E\\u2060\\u2066-\\u2069\\uFEFF]/"
+                             ".test(t); })()")
+        check(raw is False, "the page's text holds no raw control, bidirectional or invisible character")
+        marks = tools.evaluate("document.querySelectorAll('#executables-rows .row:not([style*=none]) .mark').length")
+        check(marks >= 7, "the marks are elements of their own, styled apart (%s)" % marks)
+        heights = tools.evaluate("[].map.call(document.querySelectorAll('#executables-rows .row:not([style*=none]) > span'),"
+                                 " function (c) { return c.getBoundingClientRect().height; })")
+        check(heights and all(h == 22 for h in heights), "every cell is one line of the row's height: %r" % set(heights))
+        tools.evaluate("var s = document.getElementById('executables-filter'); s.value = '0';"
+                       "s.dispatchEvent(new Event('change'))")
 
         if args.screenshot:
             tools.evaluate("var s = document.getElementById('executables-filter'); s.value = '0';"

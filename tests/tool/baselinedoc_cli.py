@@ -175,18 +175,18 @@ def case_diff(tool):
     rc, out, err = tool.run("diff", "old.json", "new.json")
     check(rc == 1, "documents that differ: exit 1, got %d %s" % (rc, err))
     sections = {
-        "Executables added (1):": ["  + C:\\Apps\\App00001\\added.exe"],
-        "Executables removed (1):": ["  - C:\\Apps\\App00001\\tool000006.exe"],
+        "Executables added (1):": ["  + \"C:\\Apps\\App00001\\added.exe\""],
+        "Executables removed (1):": ["  - \"C:\\Apps\\App00001\\tool000006.exe\""],
         "Executables changed (4):": ["      pubname: \"Contoso Utilities\" -> \"Replacement Signer\"",
                                      "      fver: \"1.0.0.0\" -> \"9.9.9.9\"",
                                      "      mtime: 2024-03-14 10:00:00 UTC (1710410400) -> 2024-03-14 11:00:00 UTC (1710414000)",
-                                     "  ~ C:\\Apps\\App00001\\TOOL000005.EXE"],
-        "Directories added (1):": ["  + C:\\Apps\\NewDir"],
+                                     "  ~ \"C:\\Apps\\App00001\\TOOL000005.EXE\""],
+        "Directories added (1):": ["  + \"C:\\Apps\\NewDir\""],
         "Directories changed (2):": ["      mutable: true -> false", "      allowstate: 1 -> 0"],
-        "Publishers added (1):": ["  + Replacement Signer"],
-        "Publishers removed (1):": ["  - Pellworth, LLC"],
-        "Certificates added (2):": ["      certificate: issuer \"Northwind Tools CA 2\", serial ffee"],
-        "Allowed directories changed (1):": ["  ~ %SYSTEMDRIVE%\\Tools"],
+        "Publishers added (1):": ["  + \"Replacement Signer\""],
+        "Publishers removed (1):": ["  - \"Pellworth, LLC\""],
+        "Certificates added (2):": ["      certificate: issuer \"Northwind Tools CA 2\", serial \"ffee\""],
+        "Allowed directories changed (1):": ["  ~ \"%SYSTEMDRIVE%\\Tools\""],
     }
     lines = out.splitlines()
     for title, expected in sections.items():
@@ -228,9 +228,22 @@ def case_report(tool):
     check("<" not in data_text and ">" not in data_text and "&" not in data_text and "\u2028" not in data_text,
           "the embedded data holds no <, >, & or U+2028")
     data = json.loads(data_text)
-    paths = [row[0] for row in data["executables"]]
+
+    def unmarked(value):
+        """A value with hidden characters comes as pieces: text, and the hidden UTF-16 units as numbers."""
+        if not isinstance(value, list):
+            return value
+        units = "".join(p if isinstance(p, str) else chr(p) for p in value)
+        return units.encode("utf-16", "surrogatepass").decode("utf-16", "replace")
+
+    paths = [unmarked(row[0]) for row in data["executables"]]
     for name in make_documents.HOSTILE_NAMES:
         check(any(p.endswith("\\" + name) for p in paths), "the hostile name %r travels unchanged" % name)
+    hidden = [unmarked(row[0]) for row in data["executables"] if isinstance(row[0], list)]
+    check(len(hidden) == 3 and all(any(p.endswith("\\" + n) for p in hidden)
+                                   for n in ("quote\"back\\slash\ttab.exe", "line\u2028sep\u2029.exe", "ctl\u001f\u0001.exe")),
+          "exactly the names with hidden characters come in pieces: %r" % hidden)
+    check(data["summary"]["hiddenNames"] == 3, "the page counts them: %r" % data["summary"]["hiddenNames"])
     check(page.count("<script") == 2 and "http://" not in page and "https://" not in page and "src=" not in page.replace("src=x", ""),
           "the page loads nothing from elsewhere")
     check("innerHTML" not in page, "the page's script never uses innerHTML")

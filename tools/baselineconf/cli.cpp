@@ -17,7 +17,7 @@
 #include "platform/visible_text.h"
 #include "config/baseline_file.h"
 #include "encode.h"
-#include "platform/file_publish.h"
+#include "tool_files.h"
 #include "platform/text_mode.h"
 
 namespace baseline::tool {
@@ -149,42 +149,6 @@ int check(const std::string& name, ConfigEnvironment& environment, std::ostream&
     return result.loads ? 0 : 1;
 }
 
-// Writes `bytes` to `output` so that an existing file is either replaced
-// whole or left as it was.
-bool writeOutput(const std::string& input, const std::string& output, const std::string& bytes, bool replace,
-                 std::ostream& err) {
-    using fileops::PathKind;
-    const auto refuse = [&](const std::string& why) {
-        err << "baselineconf: " << output << ": " << why << "\n";
-        return false;
-    };
-    if (fileops::sameFile(input, output)) return refuse("is the input file; write to another file");
-    switch (fileops::pathKind(output)) {
-        case PathKind::directory: return refuse("is a directory");
-        case PathKind::symbolicLink: {
-            std::error_code code;
-            return refuse(std::filesystem::exists(pathOf(output), code)
-                              ? "is a symbolic link; name the file it points to"
-                              : "is a symbolic link that points to nothing; it is not followed");
-        }
-        case PathKind::other: return refuse("is not a plain file");
-        case PathKind::file:
-            if (!replace) return refuse("already exists; use --force to replace it");
-            break;
-        case PathKind::missing: break;
-    }
-    std::string temporary, error;
-    if (!fileops::writeBeside(output, bytes, temporary, error)) {
-        return refuse(error + (replace ? "; the existing file is unchanged" : ""));
-    }
-    bool existed = false;
-    if (!fileops::publish(temporary, output, replace, existed, error)) {
-        fileops::removeQuietly(temporary);
-        return refuse(existed ? "already exists; use --force to replace it" : error);
-    }
-    return true;
-}
-
 int decode(const std::string& name, const std::string& output, bool force, ConfigEnvironment& environment,
            std::ostream& out, std::ostream& err) {
     std::string bytes;
@@ -219,7 +183,7 @@ int decode(const std::string& name, const std::string& output, bool force, Confi
         out.flush();
         return out ? 0 : 1;
     }
-    if (!writeOutput(name, output, text, force, err)) return 1;
+    if (!writeOutputFile("baselineconf", {name}, output, text, force, err)) return 1;
     out << output << ": written (" << text.size() << " bytes"
         << (damaged ? " deciphered from a damaged file, for recovery; it is not a valid configuration" : " of JSON")
         << ")\n";
@@ -267,14 +231,14 @@ int encode(const std::string& input, const std::string& output, bool force, bool
         err << "baselineconf: " << input << ": internal error: the encoding does not read back\n";
         return 1;
     }
-    if (!writeOutput(input, output, dat, force, err)) return 1;
+    if (!writeOutputFile("baselineconf", {input}, output, dat, force, err)) return 1;
     out << output << ": written (" << dat.size() << " characters of Base64 from " << json.size()
         << " bytes of JSON)\n";
     return 0;
 }
 
 int usageError(const std::string& message, std::ostream& err) {
-    err << "baselineconf: " << message << "\n\n" << kUsage;
+    err << "baselineconf: " << visibleUtf8(message) << "\n\n" << kUsage;
     return 2;
 }
 

@@ -3,17 +3,15 @@
 // of that name exists unless --force is given.
 #include "cli.h"
 
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <sstream>
-#include <system_error>
 #include <thread>
 
 #include "diff.h"
 #include "document.h"
 #include "report.h"
 #include "summary.h"
+#include "platform/visible_text.h"
 #include "tool_files.h"
 
 namespace baseline::doc {
@@ -58,10 +56,11 @@ void printFindings(const std::string& name, const Document& document, std::ostre
     std::size_t shown = 0;
     for (const Finding& f : document.findings) {
         if (shown++ == kFindingsShown) {
-            to << name << ": error: " << document.findings.size() - kFindingsShown << " more findings not shown\n";
+            to << visibleUtf8(name) << ": error: " << document.findings.size() - kFindingsShown
+               << " more findings not shown\n";
             break;
         }
-        to << name << ": error: " << f.where << ": " << f.what << "\n";
+        to << visibleUtf8(name) << ": error: " << visibleUtf8(f.where) << ": " << visibleUtf8(f.what) << "\n";
     }
 }
 
@@ -76,10 +75,10 @@ int check(const std::string& name, std::ostream& out, std::ostream& err) {
                                std::to_string(document.publishers.size()) + " publishers, " +
                                std::to_string(document.directories.size()) + " allowed directories";
     if (document.complete()) {
-        out << name << ": a complete allowlist document (" << counts << ")\n";
+        out << visibleUtf8(name) << ": a complete allowlist document (" << counts << ")\n";
         return 0;
     }
-    out << name << ": not a complete allowlist document (" << document.findings.size() << " finding"
+    out << visibleUtf8(name) << ": not a complete allowlist document (" << document.findings.size() << " finding"
         << (document.findings.size() == 1 ? "" : "s") << "; read: " << counts << ")\n";
     return 1;
 }
@@ -108,7 +107,7 @@ int diff(const std::string& oldName, const std::string& newName, bool json, std:
         if (d->complete()) continue;
         const std::string& name = d == &before ? oldName : newName;
         printFindings(name, *d, err);
-        err << "baselinedoc: " << name << ": not a complete allowlist document; not compared\n";
+        err << "baselinedoc: " << visibleUtf8(name) << ": not a complete allowlist document; not compared\n";
         trouble = true;
     }
     if (trouble) return 2;
@@ -126,31 +125,19 @@ int diff(const std::string& oldName, const std::string& newName, bool json, std:
 int report(const std::string& name, const std::string& output, bool force, std::ostream& out, std::ostream& err) {
     Document document;
     if (!load(name, document, err)) return 1;
-    std::error_code code;
-    const auto outputPath = tool::pathOfUtf8(output);
-    if (!force && std::filesystem::exists(outputPath, code)) {
-        err << "baselinedoc: " << output << ": already exists; use --force to replace it\n";
-        return 1;
-    }
     std::ostringstream page;
     writeReport(name, document, page);
-    std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
-    file << page.str();
-    file.close();
-    if (!file) {
-        err << "baselinedoc: " << output << ": cannot be written\n";
-        return 1;
-    }
+    if (!tool::writeOutputFile("baselinedoc", {name}, output, page.str(), force, err)) return 1;
     if (!document.complete()) {
-        err << "baselinedoc: " << name << ": not a complete allowlist document (" << document.findings.size()
-            << " findings, listed at the top of the report)\n";
+        err << "baselinedoc: " << visibleUtf8(name) << ": not a complete allowlist document ("
+            << document.findings.size() << " findings, listed at the top of the report)\n";
     }
-    out << output << ": written (" << document.files.size() << " entries)\n";
+    out << visibleUtf8(output) << ": written (" << document.files.size() << " entries)\n";
     return 0;
 }
 
 int usageError(const std::string& message, std::ostream& err) {
-    err << "baselinedoc: " << message << "\n\n" << kUsage;
+    err << "baselinedoc: " << visibleUtf8(message) << "\n\n" << kUsage;
     return 2;
 }
 

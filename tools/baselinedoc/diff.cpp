@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 
+#include "platform/visible_text.h"
 #include "summary.h"
 
 namespace baseline::doc {
@@ -24,7 +25,17 @@ bool DocumentDiff::same() const {
 
 namespace {
 
-std::string quoted(Text text) { return "\"" + std::string(text) + "\""; }
+// A value of the document in double quotes, its own quotes as \", so that
+// where it begins and ends is plain. Hidden characters are escaped when the
+// line is printed.
+std::string quoted(Text text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"') out += '\\';
+        out += c;
+    }
+    return out += '"';
+}
 std::string flag(bool value) { return value ? "true" : "false"; }
 
 void compareText(std::vector<FieldChange>& changes, const char* field, Text a, Text b) {
@@ -92,60 +103,60 @@ private:
     std::uint64_t value_ = 14695981039346656037ULL;
 };
 
-bool equalFolded(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+// Three-way comparison with ASCII letters folded, as the creator folds them.
+int compareFolded(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return x < y ? -1 : 1;
     }
-    return true;
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// Matches items by key: `hashOf` hashes an item's key and `same` compares two
-// keys. Repeated keys pair up in order. Sorting by hash instead of building a
-// map keeps a diff of two large documents to a few allocations.
-template <typename Item, typename HashOf, typename Same>
-Matched match(const std::vector<const Item*>& a, const std::vector<const Item*>& b, HashOf hashOf, Same same) {
+int compareExact(std::string_view a, std::string_view b) { return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1); }
+
+// Matches items by key: `hashOf` hashes an item's key and `order` compares two
+// keys three-way. Repeated keys pair up in order: the k-th of one key in the
+// first list with the k-th in the second. Both lists are sorted by hash, then
+// key, then position, and walked once side by side, so that a document of one
+// path repeated a hundred thousand times costs no more than any other; sorting
+// instead of building a map keeps a diff of two large documents to a few
+// allocations.
+template <typename Item, typename HashOf, typename Order>
+Matched match(const std::vector<const Item*>& a, const std::vector<const Item*>& b, HashOf hashOf, Order order) {
     using Keyed = std::pair<std::uint64_t, std::size_t>;
     auto keyed = [&](const std::vector<const Item*>& items) {
         std::vector<Keyed> keys(items.size());
         for (std::size_t i = 0; i < items.size(); ++i) keys[i] = {hashOf(*items[i]), i};
-        std::sort(keys.begin(), keys.end());
+        std::sort(keys.begin(), keys.end(), [&](const Keyed& x, const Keyed& y) {
+            if (x.first != y.first) return x.first < y.first;
+            const int byKey = order(*items[x.second], *items[y.second]);
+            return byKey != 0 ? byKey < 0 : x.second < y.second;
+        });
         return keys;
     };
     const std::vector<Keyed> ka = keyed(a), kb = keyed(b);
     Matched m;
     std::size_t i = 0, j = 0;
     while (i < ka.size() || j < kb.size()) {
-        if (j == kb.size() || (i < ka.size() && ka[i].first < kb[j].first)) {
+        int side = 0;  // <0: the first list's item comes first; >0: the second's
+        if (j == kb.size()) {
+            side = -1;
+        } else if (i == ka.size()) {
+            side = 1;
+        } else if (ka[i].first != kb[j].first) {
+            side = ka[i].first < kb[j].first ? -1 : 1;
+        } else {
+            side = order(*a[ka[i].second], *b[kb[j].second]);
+        }
+        if (side < 0) {
             m.removed.push_back(ka[i++].second);
-        } else if (i == ka.size() || kb[j].first < ka[i].first) {
+        } else if (side > 0) {
             m.added.push_back(kb[j++].second);
         } else {
-            // One hash: pair equal keys in order (different keys here are a
-            // hash collision, and stay unpaired).
-            const std::uint64_t hash = ka[i].first;
-            std::size_t ie = i, je = j;
-            while (ie < ka.size() && ka[ie].first == hash) ++ie;
-            while (je < kb.size() && kb[je].first == hash) ++je;
-            std::vector<bool> used(je - j, false);
-            for (std::size_t x = i; x < ie; ++x) {
-                bool paired = false;
-                for (std::size_t y = j; y < je && !paired; ++y) {
-                    if (used[y - j] || !same(*a[ka[x].second], *b[kb[y].second])) continue;
-                    used[y - j] = true;
-                    m.pairs.emplace_back(ka[x].second, kb[y].second);
-                    paired = true;
-                }
-                if (!paired) m.removed.push_back(ka[x].second);
-            }
-            for (std::size_t y = j; y < je; ++y) {
-                if (!used[y - j]) m.added.push_back(kb[y].second);
-            }
-            i = ie;
-            j = je;
+            m.pairs.emplace_back(ka[i++].second, kb[j++].second);
         }
     }
     // Reported in the order of the documents.
@@ -169,7 +180,10 @@ void compareFiles(const Document& before, const Document& after, DocumentDiff& d
         // only in theory, since fpath always ends at the last backslash.
         const Matched m = match(
             a, b, [](const FileEntry& e) { return KeyHash().add(e.fpath, true).add(e.fname, true).value(); },
-            [](const FileEntry& x, const FileEntry& y) { return equalFolded(x.fpath, y.fpath) && equalFolded(x.fname, y.fname); });
+            [](const FileEntry& x, const FileEntry& y) {
+                const int byFolder = compareFolded(x.fpath, y.fpath);
+                return byFolder != 0 ? byFolder : compareFolded(x.fname, y.fname);
+            });
         auto& removed = directories ? d.directoriesRemoved : d.executablesRemoved;
         auto& added = directories ? d.directoriesAdded : d.executablesAdded;
         auto& changed = directories ? d.directoriesChanged : d.executablesChanged;
@@ -189,10 +203,10 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
     // Publisher names are compared exactly, as the creator compares them.
     const Matched m = match(
         a, b, [](const Publisher& p) { return KeyHash().add(p.pubname, false).value(); },
-        [](const Publisher& x, const Publisher& y) { return x.pubname == y.pubname; });
+        [](const Publisher& x, const Publisher& y) { return compareExact(x.pubname, y.pubname); });
     for (std::size_t i : m.removed) d.publishersRemoved.emplace_back(a[i]->pubname);
     for (std::size_t j : m.added) d.publishersAdded.emplace_back(b[j]->pubname);
-    auto certificateText = [](const Certificate& c) { return "issuer " + quoted(c.issuer) + ", serial " + std::string(c.serialno); };
+    auto certificateText = [](const Certificate& c) { return "issuer " + quoted(c.issuer) + ", serial " + quoted(c.serialno); };
     for (const auto& [i, j] : m.pairs) {
         const Publisher& p = *a[i];
         const Publisher& q = *b[j];
@@ -201,14 +215,18 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
         compareFlag(c, "mutable", p.isMutable, q.isMutable);
         compareNumber(c, "type", p.type, q.type);
         if (!c.empty()) d.publishersChanged.push_back({std::string(q.pubname), std::move(c)});
+        // A sorted look-up, not a scan per certificate: a publisher of many
+        // certificates must not make the diff quadratic.
         auto difference = [&](const Publisher& from, const Publisher& to) {
+            std::vector<std::pair<Text, Text>> there;
+            there.reserve(from.certificates.size());
+            for (const Certificate& other : from.certificates) there.emplace_back(other.issuer, other.serialno);
+            std::sort(there.begin(), there.end());
             std::vector<FieldChange> extra;
             for (const Certificate& cert : to.certificates) {
-                bool there = false;
-                for (const Certificate& other : from.certificates) {
-                    there = there || (other.issuer == cert.issuer && other.serialno == cert.serialno);
+                if (!std::binary_search(there.begin(), there.end(), std::make_pair(cert.issuer, cert.serialno))) {
+                    extra.push_back({"certificate", "", certificateText(cert)});
                 }
-                if (!there) extra.push_back({"certificate", "", certificateText(cert)});
             }
             return extra;
         };
@@ -230,7 +248,7 @@ void compareAllowedDirectories(const Document& before, const Document& after, Do
     const Matched m = match(
         a, b, [](const AllowedDirectory& e) { return KeyHash().add(withoutTrailingBackslash(e.dirpath), true).value(); },
         [](const AllowedDirectory& x, const AllowedDirectory& y) {
-            return equalFolded(withoutTrailingBackslash(x.dirpath), withoutTrailingBackslash(y.dirpath));
+            return compareFolded(withoutTrailingBackslash(x.dirpath), withoutTrailingBackslash(y.dirpath));
         });
     for (std::size_t i : m.removed) d.allowedDirectoriesRemoved.emplace_back(a[i]->dirpath);
     for (std::size_t j : m.added) d.allowedDirectoriesAdded.emplace_back(b[j]->dirpath);
@@ -282,19 +300,23 @@ DocumentDiff compareDocuments(const Document& before, const Document& after) {
 
 namespace {
 
+// Every line of the text output is ours: a name or value from a document is
+// quoted and shows its hidden characters as escapes, so that no line break,
+// terminal sequence or reordering character in it can start a line, hide a
+// change or disguise a name.
 void printNames(const char* title, const char* mark, const std::vector<std::string>& names, std::ostream& out) {
     if (names.empty()) return;
     out << "\n" << title << " (" << names.size() << "):\n";
-    for (const auto& name : names) out << "  " << mark << " " << name << "\n";
+    for (const auto& name : names) out << "  " << mark << " " << visibleUtf8(quoted(name)) << "\n";
 }
 
 void printFields(const std::vector<FieldChange>& changes, const char* indent, std::ostream& out) {
     for (const auto& c : changes) {
         out << indent << c.field << ": ";
         if (c.before.empty()) {
-            out << c.after << "\n";
+            out << visibleUtf8(c.after) << "\n";
         } else {
-            out << c.before << " -> " << c.after << "\n";
+            out << visibleUtf8(c.before) << " -> " << visibleUtf8(c.after) << "\n";
         }
     }
 }
@@ -303,7 +325,7 @@ void printItems(const char* title, const char* mark, const std::vector<ItemChang
     if (items.empty()) return;
     out << "\n" << title << " (" << items.size() << "):\n";
     for (const auto& item : items) {
-        out << "  " << mark << " " << item.name << "\n";
+        out << "  " << mark << " " << visibleUtf8(quoted(item.name)) << "\n";
         printFields(item.changes, "      ", out);
     }
 }
@@ -340,7 +362,7 @@ Json::Value itemsJson(const std::vector<ItemChange>& items) {
 }  // namespace
 
 void printDiff(const std::string& oldName, const std::string& newName, const DocumentDiff& d, std::ostream& out) {
-    out << "--- " << oldName << "\n+++ " << newName << "\n";
+    out << "--- " << visibleUtf8(oldName) << "\n+++ " << visibleUtf8(newName) << "\n";
     if (d.same()) {
         out << "\nThe documents are the same but for the run's times.\n";
         return;

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "platform/utf.h"
+#include "platform/visible_text.h"
 #include "report_page.h"
 #include "summary.h"
 
@@ -62,9 +63,29 @@ namespace {
 class Emitter {
 public:
     explicit Emitter(std::string& out) : out_(out) {}
+    // Text of the document. One that holds hidden characters goes out as an
+    // array of its pieces: strings shown as they are and, for each hidden
+    // character, its UTF-16 unit as a number, which the page draws as a mark.
+    // So the page never holds such a character raw, and the rule for what
+    // is hidden stays in one place.
     Emitter& text(std::string_view value) {
         separate();
-        appendScriptSafeJson(out_, value);
+        if (!holdsHiddenCharacters(value)) {
+            appendScriptSafeJson(out_, value);
+            return *this;
+        }
+        out_ += '[';
+        bool first = true;
+        for (const VisiblePiece& piece : visiblePieces(value)) {
+            if (!first) out_ += ',';
+            first = false;
+            if (piece.hidden) {
+                out_ += std::to_string(static_cast<unsigned>(piece.unit));
+            } else {
+                appendScriptSafeJson(out_, piece.text);
+            }
+        }
+        out_ += ']';
         return *this;
     }
     Emitter& number(std::int64_t value) {
@@ -134,6 +155,7 @@ std::string reportData(const std::string& name, const Document& document) {
     e.key("unsigned").number(static_cast<std::int64_t>(t.unsigned_));
     e.key("mutableExecutables").number(static_cast<std::int64_t>(t.mutableAllowedExecutables));
     e.key("mutableDirectories").number(static_cast<std::int64_t>(t.mutableAllowedDirectories));
+    e.key("hiddenNames").number(static_cast<std::int64_t>(t.hiddenNames));
     e.close('}');
     e.key("findings").open('[');
     for (const Finding& f : document.findings) e.open('[').text(f.where).text(f.what).close(']');

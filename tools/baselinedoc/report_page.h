@@ -1,7 +1,10 @@
 // The report page: fixed HTML, CSS and script. "@DATA@" is where the
 // document's data goes, as JSON text escaped for a <script> element. The
 // script never assigns document data to innerHTML: every value goes through
-// textContent, and rows are made only for the part of a table on screen.
+// textContent, and rows are made only for the part of a table on screen. A
+// value that holds hidden characters comes as an array of pieces (strings,
+// and numbers for the hidden UTF-16 units), drawn with a visible "U+XXXX" mark
+// for each; every cell is one line, cut where it overflows.
 #pragma once
 
 namespace baseline::doc {
@@ -32,7 +35,8 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
 .head, .row { display: grid; height: 22px; align-items: center; }
 .head { background: #eee; font-weight: bold; border-bottom: 1px solid #ccc; }
 .head span { cursor: pointer; user-select: none; }
-.head span, .row span { padding: 0 6px; white-space: pre; overflow: hidden; text-overflow: ellipsis; }
+.head > span, .row > span { padding: 0 6px; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; height: 22px; line-height: 22px; }
+.mark { font: 10px/1 monospace; background: #fde68a; color: #7a2e00; border: 1px solid #d97706; border-radius: 3px; padding: 0 2px; margin: 0 1px; }
 .row:nth-child(even) { background: #f5f7fb; }
 .row.mut { color: #a40; }
 .viewport { position: relative; overflow-y: auto; height: 286px; }
@@ -52,49 +56,88 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
 (function () {
   var ROW = 22;
   var data = JSON.parse(document.getElementById("data").textContent);
+  function hex4(u) { return ("000" + u.toString(16).toUpperCase()).slice(-4); }
+  function marked(v) { return Array.isArray(v); }
+  // A value as plain text, for titles, options, search and sorting: each
+  // hidden character as its U+XXXX mark.
+  function plain(v) {
+    if (v === null || v === undefined) return "";
+    if (!marked(v)) return String(v);
+    return v.map(function (p) { return typeof p === "number" ? "U+" + hex4(p) : p; }).join("");
+  }
+  // One value's identity, to tell a marked value from a string of its marks.
+  function same(a, b) { return JSON.stringify(a) === JSON.stringify(b); }
+  // Puts the values of `parts` into `e`, a mark element for each hidden
+  // character.
+  function put(e, parts) {
+    e.textContent = "";
+    parts.forEach(function (v) {
+      if (!marked(v)) { e.appendChild(document.createTextNode(v === null || v === undefined ? "" : String(v))); return; }
+      v.forEach(function (p) {
+        if (typeof p === "number") {
+          var m = document.createElement("span");
+          m.className = "mark";
+          m.textContent = "U+" + hex4(p);
+          e.appendChild(m);
+        } else {
+          e.appendChild(document.createTextNode(p));
+        }
+      });
+    });
+  }
   function el(tag, cls, text) {
     var e = document.createElement(tag);
     if (cls) e.className = cls;
-    if (text !== undefined) e.textContent = String(text);
+    if (text !== undefined) put(e, [text]);
     return e;
   }
   var h = data.header, s = data.summary;
-  document.title = "Allowlist " + h.title + " (" + h.hostname + ")";
-  document.getElementById("title").textContent = "Allowlist: " + h.title;
-  document.getElementById("sub").textContent = h.desc + " \u2014 " + data.file;
+  document.title = "Allowlist " + plain(h.title) + " (" + plain(h.hostname) + ")";
+  put(document.getElementById("title"), ["Allowlist: ", h.title]);
+  put(document.getElementById("sub"), [h.desc, " \u2014 ", data.file]);
   if (data.findings.length) {
     var list = document.getElementById("findings");
     list.style.display = "block";
     list.appendChild(el("b", "", "This document is not complete (" + data.findings.length + " findings):"));
-    data.findings.slice(0, 20).forEach(function (f) { list.appendChild(el("li", "", f[0] + ": " + f[1])); });
+    data.findings.slice(0, 20).forEach(function (f) {
+      var item = el("li");
+      put(item, [f[0], ": ", f[1]]);
+      list.appendChild(item);
+    });
   }
   var facts = document.getElementById("facts");
-  function fact(k, v, warn) {
+  function fact(k, parts, warn) {
     var d = el("div", warn ? "fact warn" : "fact");
     d.appendChild(el("div", "k", k));
-    d.appendChild(el("div", "v", v));
+    var v = el("div", "v");
+    put(v, parts);
+    d.appendChild(v);
     facts.appendChild(d);
   }
-  fact("Host", h.hostname);
-  fact("System", h.osname + " (" + h.osver + " build " + h.buildnumber + ", " + h.platform + ")");
-  fact("System drive", h.osdrive);
-  fact("Created", h.cdate);
-  fact("Run", s.present ? s.starttime + " \u2013 " + s.endtime : "(no summary)");
-  fact("Status", s.present ? s.status : "(missing)", s.status !== "succeed");
-  fact("Discovered directories", s.dircnt);
-  fact("Discovered files", s.filecnt);
-  fact("Supported files", s.supportedfilecnt);
-  fact("Allowed directories", s.alloweddircnt);
-  fact("Allowed files", s.allowedfilecnt);
-  fact("Allowed publishers", s.allowedpubcnt);
-  fact("Global strict publisher", s.globalstrictpub ? "yes" : "no");
-  fact("Unsigned executables", s.unsigned, s.unsigned > 0);
-  fact("Mutable allowed executables", s.mutableExecutables, s.mutableExecutables > 0);
-  fact("Mutable allowed directories", s.mutableDirectories, s.mutableDirectories > 0);
+  fact("Host", [h.hostname]);
+  fact("System", [h.osname, " (", h.osver, " build ", h.buildnumber, ", ", h.platform, ")"]);
+  fact("System drive", [h.osdrive]);
+  fact("Created", [h.cdate]);
+  fact("Run", s.present ? [s.starttime, " \u2013 ", s.endtime] : ["(no summary)"]);
+  fact("Status", [s.present ? s.status : "(missing)"], s.status !== "succeed");
+  fact("Discovered directories", [s.dircnt]);
+  fact("Discovered files", [s.filecnt]);
+  fact("Supported files", [s.supportedfilecnt]);
+  fact("Allowed directories", [s.alloweddircnt]);
+  fact("Allowed files", [s.allowedfilecnt]);
+  fact("Allowed publishers", [s.allowedpubcnt]);
+  fact("Global strict publisher", [s.globalstrictpub ? "yes" : "no"]);
+  fact("Unsigned executables", [s.unsigned], s.unsigned > 0);
+  fact("Mutable allowed executables", [s.mutableExecutables], s.mutableExecutables > 0);
+  fact("Mutable allowed directories", [s.mutableDirectories], s.mutableDirectories > 0);
+  fact("Names with hidden characters", [s.hiddenNames], s.hiddenNames > 0);
 
   function yes(v) { return v ? "yes" : "no"; }
   function allowed(v) { return v === -1 ? "(not listed)" : v ? "allowed" : "not allowed"; }
-  function when(t) { return new Date(t * 1000).toISOString().replace("T", " ").replace(".000Z", " UTC"); }
+  function when(t) {
+    var d = new Date(t * 1000);
+    return isNaN(d.getTime()) ? String(t) : d.toISOString().replace("T", " ").replace(".000Z", " UTC");
+  }
 
   function table(options) {
     var section = el("section");
@@ -152,7 +195,7 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
       var t = texts[i];
       if (t === undefined) {
         var r = options.rows[i];
-        t = texts[i] = options.columns.map(function (c) { return c.text(r); }).join("\u0001").toLowerCase();
+        t = texts[i] = options.columns.map(function (c) { return plain(c.text(r)); }).join("\u0001").toLowerCase();
       }
       return t;
     }
@@ -198,8 +241,8 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
         var cells = rowEl.children;
         for (var c = 0; c < options.columns.length; ++c) {
           var t = options.columns[c].text(r);
-          cells[c].textContent = t;
-          cells[c].title = t;
+          put(cells[c], [t]);
+          cells[c].title = plain(t);
         }
         rowEl.className = options.mutable && options.mutable(r) ? "row mut" : "row";
       }
@@ -210,19 +253,23 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
     refilter();
     return { refilter: refilter };
   }
-  function col(title, width, text, key) { return { title: title, width: width, text: text, key: key || text }; }
+  function col(title, width, text, key) {
+    return { title: title, width: width, text: text, key: key || function (r) { return plain(text(r)); } };
+  }
+  var hiddenInName = function (r) { return marked(r[0]); };
   function num(title, width, i) { return col(title, width, function (r) { return String(r[i]); }, function (r) { return r[i]; }); }
 
   var publisherFilters = [{ label: "All publishers", test: null }];
   data.publishers.forEach(function (p) {
-    publisherFilters.push({ label: "Signed by " + p[0], test: function (r) { return r[1] === p[0]; } });
+    publisherFilters.push({ label: "Signed by " + plain(p[0]), test: function (r) { return same(r[1], p[0]); } });
   });
   var mutableAllowed = function (r) { return r[8] !== 0 && r[9]; };
   table({
     id: "executables", title: "Executables", tall: true, rows: data.executables,
     filters: [{ label: "All executables", test: null },
               { label: "Unsigned", test: function (r) { return r[1] === null; } },
-              { label: "Allowed and mutable", test: mutableAllowed }].concat(publisherFilters.slice(1)),
+              { label: "Allowed and mutable", test: mutableAllowed },
+              { label: "Names with hidden characters", test: hiddenInName }].concat(publisherFilters.slice(1)),
     mutable: mutableAllowed,
     columns: [col("Path", "minmax(260px, 3fr)", function (r) { return r[0]; }),
               col("Publisher", "minmax(140px, 1.3fr)", function (r) { return r[1] === null ? "(unsigned)" : r[1]; }),
@@ -234,6 +281,7 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
   });
   table({
     id: "publishers", title: "Publishers", rows: data.publishers,
+    filters: [{ label: "All publishers", test: null }, { label: "Names with hidden characters", test: hiddenInName }],
     columns: [col("Publisher", "minmax(200px, 2fr)", function (r) { return r[0]; }),
               col("State", "100px", function (r) { return allowed(r[1]); }),
               col("Mutable", "70px", function (r) { return yes(r[2]); }, function (r) { return r[2] ? 1 : 0; }),
@@ -245,7 +293,8 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
     id: "directories", title: "Directories", rows: data.directories,
     filters: [{ label: "All directories", test: null },
               { label: "Allowed", test: function (r) { return r[1] !== 0; } },
-              { label: "Allowed and mutable", test: dirMutableAllowed }],
+              { label: "Allowed and mutable", test: dirMutableAllowed },
+              { label: "Names with hidden characters", test: hiddenInName }],
     mutable: dirMutableAllowed,
     columns: [col("Path", "minmax(300px, 4fr)", function (r) { return r[0]; }),
               col("Allowed", "70px", function (r) { return yes(r[1] !== 0); }, function (r) { return r[1]; }),
@@ -254,7 +303,8 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
   });
   table({
     id: "allowed", title: "Allowed directories", rows: data.allowed,
-    filters: [{ label: "All", test: null }, { label: "Mutable", test: function (r) { return r[2]; } }],
+    filters: [{ label: "All", test: null }, { label: "Mutable", test: function (r) { return r[2]; } },
+              { label: "Names with hidden characters", test: hiddenInName }],
     mutable: function (r) { return r[2]; },
     columns: [col("Directory", "minmax(300px, 4fr)", function (r) { return r[0]; }),
               col("Mutable", "70px", function (r) { return yes(r[2]); }, function (r) { return r[2] ? 1 : 0; }),

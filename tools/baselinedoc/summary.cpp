@@ -7,6 +7,8 @@
 #include <ostream>
 #include <unordered_map>
 
+#include "platform/visible_text.h"
+
 namespace baseline::doc {
 
 std::string utcText(std::int64_t seconds) {
@@ -42,7 +44,12 @@ Tally tally(const Document& document) {
             t.publishers.push_back({publisher.pubname, 0, &publisher});
         }
     }
+    for (const Publisher& publisher : document.publishers) t.hiddenNames += holdsHiddenCharacters(publisher.pubname);
+    for (const AllowedDirectory& directory : document.directories) {
+        t.hiddenNames += holdsHiddenCharacters(directory.dirpath);
+    }
     for (const FileEntry& entry : document.files) {
+        t.hiddenNames += holdsHiddenCharacters(entry.fpath) || holdsHiddenCharacters(entry.fname);
         const bool allowed = entry.allowstate != 0;
         if (entry.isDirectory) {
             ++t.directories;
@@ -77,25 +84,30 @@ constexpr std::size_t kPublisherLines = 12;
 
 std::string yesNo(bool value) { return value ? "yes" : "no"; }
 
+// Text of the document as a terminal may show it.
+std::string shown(Text text) { return visibleUtf8(text); }
+
 }  // namespace
 
 void printSummary(const std::string& name, const Document& document, std::ostream& out) {
     const Header& h = document.header;
     const Summary& s = document.summary;
     const Tally t = tally(document);
-    out << "Allowlist " << name << (document.complete() ? "" : " (incomplete: see baselinedoc check)") << "\n";
+    out << "Allowlist " << visibleUtf8(name) << (document.complete() ? "" : " (incomplete: see baselinedoc check)") << "\n";
     if (document.hasHeader) {
-        out << "  Title:        " << h.title << "\n"
-            << "  Description:  " << h.desc << "\n"
-            << "  Host:         " << h.hostname << ", " << h.osname << " (" << h.os << " " << h.osver << " build "
-            << h.buildnumber << ", " << h.platform << ", os id " << h.osid << ", suite " << h.suite << ")\n"
-            << "  System drive: " << h.osdrive << "\n"
+        out << "  Title:        " << shown(h.title) << "\n"
+            << "  Description:  " << shown(h.desc) << "\n"
+            << "  Host:         " << shown(h.hostname) << ", " << shown(h.osname) << " (" << shown(h.os) << " "
+            << shown(h.osver) << " build " << h.buildnumber << ", " << shown(h.platform) << ", os id " << h.osid
+            << ", suite " << h.suite << ")\n"
+            << "  System drive: " << shown(h.osdrive) << "\n"
             << "  Created:      " << utcText(h.cdate) << "\n";
     } else {
         out << "  (no header)\n";
     }
     if (document.hasSummary) {
-        out << "  Run:          " << s.starttime << " to " << s.endtime << ", status " << s.status << "\n"
+        out << "  Run:          " << shown(s.starttime) << " to " << shown(s.endtime) << ", status " << shown(s.status)
+            << "\n"
             << "  Discovered:   " << s.dircnt << " directories, " << s.filecnt << " files, " << s.supportedfilecnt
             << " supported files\n"
             << "  Allowed:      " << s.alloweddircnt << " directories, " << s.allowedfilecnt << " files, "
@@ -105,7 +117,9 @@ void printSummary(const std::string& name, const Document& document, std::ostrea
     }
     out << "  Listed:       " << t.directories << " directory entries, " << t.executables << " executables, "
         << document.publishers.size() << " publishers, " << document.directories.size() << " allowed directories\n"
-        << "  Global strict publisher: " << (document.hasMisc ? yesNo(document.globalstrictpub) : "(missing)") << "\n";
+        << "  Global strict publisher: " << (document.hasMisc ? yesNo(document.globalstrictpub) : "(missing)") << "\n"
+        << "  Hidden characters: " << t.hiddenNames << (t.hiddenNames == 1 ? " name holds" : " names hold")
+        << " control, bidirectional or invisible characters (shown as \\uXXXX)\n";
 
     out << "\nPublishers and the executables each signed:\n";
     std::vector<const PublisherCount*> order;
@@ -114,7 +128,7 @@ void printSummary(const std::string& name, const Document& document, std::ostrea
                      [](const PublisherCount* a, const PublisherCount* b) { return a->executables > b->executables; });
     for (std::size_t i = 0; i < order.size() && i < kPublisherLines; ++i) {
         const PublisherCount& p = *order[i];
-        out << "  " << p.executables << "\t" << p.name;
+        out << "  " << p.executables << "\t" << shown(p.name);
         if (p.listed == nullptr) {
             out << "  (not in the publishers list)";
         } else {

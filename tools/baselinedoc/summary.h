@@ -19,6 +19,9 @@ struct Tally {
     std::size_t allowedDirectories = 0, mutableAllowedDirectories = 0;
     std::size_t allowedExecutables = 0, mutableAllowedExecutables = 0;
     std::size_t mutableListedDirectories = 0;
+    // Names (an entry's path, a publisher, an allowed directory) that hold a
+    // control, bidirectional or invisible character.
+    std::size_t hiddenNames = 0;
     std::vector<PublisherCount> publishers;  // listed ones first, then signers not listed
 };
 

@@ -8,7 +8,9 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/file_publish.h"
 #include "platform/utf.h"
+#include "platform/visible_text.h"
 
 namespace baseline::tool {
 
@@ -20,12 +22,12 @@ bool readWholeFile(const char* program, const std::string& name, std::string& by
     std::error_code code;
     const auto path = pathOfUtf8(name);
     if (std::filesystem::is_directory(path, code)) {
-        err << program << ": " << name << ": is a directory\n";
+        err << program << ": " << visibleUtf8(name) << ": is a directory\n";
         return false;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        err << program << ": " << name << ": cannot be opened"
+        err << program << ": " << visibleUtf8(name) << ": cannot be opened"
             << (std::filesystem::exists(path, code) ? "" : " (no such file)") << "\n";
         return false;
     }
@@ -38,7 +40,7 @@ bool readWholeFile(const char* program, const std::string& name, std::string& by
         std::ostringstream all;
         all << in.rdbuf();
         if (in.bad()) {
-            err << program << ": " << name << ": cannot be read\n";
+            err << program << ": " << visibleUtf8(name) << ": cannot be read\n";
             return false;
         }
         bytes = std::move(all).str();
@@ -46,8 +48,44 @@ bool readWholeFile(const char* program, const std::string& name, std::string& by
     }
     bytes.resize(static_cast<std::size_t>(size));
     if (!in.read(bytes.data(), size) || in.gcount() != size) {
-        err << program << ": " << name << ": cannot be read\n";
+        err << program << ": " << visibleUtf8(name) << ": cannot be read\n";
         return false;
+    }
+    return true;
+}
+
+bool writeOutputFile(const char* program, const std::vector<std::string>& inputs, const std::string& output,
+                     const std::string& bytes, bool replace, std::ostream& err) {
+    using fileops::PathKind;
+    const auto refuse = [&](const std::string& why) {
+        err << program << ": " << visibleUtf8(output) << ": " << why << "\n";
+        return false;
+    };
+    for (const std::string& input : inputs) {
+        if (fileops::sameFile(input, output)) return refuse("is the input file; write to another file");
+    }
+    switch (fileops::pathKind(output)) {
+        case PathKind::directory: return refuse("is a directory");
+        case PathKind::symbolicLink: {
+            std::error_code code;
+            return refuse(std::filesystem::exists(pathOfUtf8(output), code)
+                              ? "is a symbolic link; name the file it points to"
+                              : "is a symbolic link that points to nothing; it is not followed");
+        }
+        case PathKind::other: return refuse("is not a plain file");
+        case PathKind::file:
+            if (!replace) return refuse("already exists; use --force to replace it");
+            break;
+        case PathKind::missing: break;
+    }
+    std::string temporary, error;
+    if (!fileops::writeBeside(output, bytes, temporary, error)) {
+        return refuse(error + (replace ? "; the existing file is unchanged" : ""));
+    }
+    bool existed = false;
+    if (!fileops::publish(temporary, output, replace, existed, error)) {
+        fileops::removeQuietly(temporary);
+        return refuse(existed ? "already exists; use --force to replace it" : error);
     }
     return true;
 }
@@ -59,28 +97,62 @@ bool ToolArguments::has(const std::string& name) const {
     return false;
 }
 
-bool parseToolArguments(const std::vector<std::string>& arguments, const std::vector<std::string>& knownSwitches,
-                        ToolArguments& parsed, std::string& error) {
-    parsed = ToolArguments();
-    for (const auto& argument : arguments) {
-        if (argument == "--help" || argument == "-h" || argument == "help") parsed.help = true;
+const std::string* ToolArguments::value(const std::string& option) const {
+    for (const auto& [name, given] : values) {
+        if (name == option) return &given;
     }
-    if (parsed.help || arguments.empty()) return true;
+    return nullptr;
+}
+
+namespace {
+bool isOneOf(const std::string& argument, const std::vector<std::string>& names) {
+    for (const auto& name : names) {
+        if (name == argument) return true;
+    }
+    return false;
+}
+}  // namespace
+
+bool parseToolArguments(const std::vector<std::string>& arguments, const std::vector<std::string>& knownSwitches,
+                        ToolArguments& parsed, std::string& error,
+                        const std::vector<std::string>& optionsWithValue) {
+    parsed = ToolArguments();
+    if (arguments.empty()) return true;
+    if (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "help") {
+        parsed.help = true;
+        return true;
+    }
     parsed.command = arguments[0];
+    bool filesOnly = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument == "-o" || argument == "--output") {
-            if (i + 1 == arguments.size()) {
-                error = argument + " needs a file name";
+        if (filesOnly) {
+            parsed.files.push_back(argument);
+        } else if (argument == "--") {
+            filesOnly = true;
+        } else if (argument == "-o" || argument == "--output" || isOneOf(argument, optionsWithValue)) {
+            const bool isOutput = argument == "-o" || argument == "--output";
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                error = argument + (isOutput ? " needs a file name" : " needs a value");
                 return false;
             }
-            parsed.output = arguments[++i];
-            parsed.outputGiven = true;
+            if (isOutput ? parsed.outputGiven : parsed.value(argument) != nullptr) {
+                error = (isOutput ? std::string("the output") : argument) + " is given twice";
+                return false;
+            }
+            if (isOutput) {
+                parsed.output = arguments[++i];
+                parsed.outputGiven = true;
+            } else {
+                parsed.values.emplace_back(argument, arguments[++i]);
+            }
         } else if (argument.size() > 1 && argument[0] == '-') {
-            bool known = false;
-            for (const auto& name : knownSwitches) known = known || name == argument;
-            if (!known) {
+            if (!isOneOf(argument, knownSwitches)) {
                 error = "unknown option " + argument;
+                return false;
+            }
+            if (parsed.has(argument)) {
+                error = argument + " is given twice";
                 return false;
             }
             parsed.switches.push_back(argument);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace baseline::tool {
@@ -15,22 +16,37 @@ std::filesystem::path pathOfUtf8(const std::string& utf8);
 // after "`program`: `name`: ", and returns false.
 bool readWholeFile(const char* program, const std::string& name, std::string& bytes, std::ostream& err);
 
+// Writes `bytes` to `output` so that an existing file is either replaced whole
+// (only with `replace`) or left byte for byte as it was: never through a
+// symbolic link, never over one of `inputs`, never half-written. On refusal
+// or failure says why on `err`, after "`program`: `output`: ".
+bool writeOutputFile(const char* program, const std::vector<std::string>& inputs, const std::string& output,
+                     const std::string& bytes, bool replace, std::ostream& err);
+
 // A command line of the tools' one form: COMMAND, then file names, "-o FILE"
-// (or "--output FILE") and switches from a fixed list, in any order.
+// (or "--output FILE"), switches from a fixed list and options that take a
+// value, in any order. Help is asked for only by the first argument, so that
+// a file named "help" is a file; after "--" every argument is a file name.
 struct ToolArguments {
-    bool help = false;  // --help, -h or help anywhere
+    bool help = false;  // --help, -h or help as the first argument
     std::string command;
     std::vector<std::string> files;
     std::string output;
     bool outputGiven = false;
-    std::vector<std::string> switches;  // those given, as written
+    std::vector<std::string> switches;                          // those given, as written
+    std::vector<std::pair<std::string, std::string>> values;    // option, value
 
     bool has(const std::string& name) const;
+    // The value given to `option`, or null.
+    const std::string* value(const std::string& option) const;
 };
 
-// False with `error` set for "-o" without a name or an unknown option.
+// False with `error` set for an option without its value, an option given
+// twice or an unknown option. `error` may hold the arguments' own text: show
+// it through visibleUtf8.
 bool parseToolArguments(const std::vector<std::string>& arguments, const std::vector<std::string>& knownSwitches,
-                        ToolArguments& parsed, std::string& error);
+                        ToolArguments& parsed, std::string& error,
+                        const std::vector<std::string>& optionsWithValue = {});
 
 #ifdef _WIN32
 // wmain's arguments after the program's name, as UTF-8.
