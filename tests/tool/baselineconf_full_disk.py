@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""baselineconf replacing a file on a full disk (a 64 KiB tmpfs):
+"""baselineconf or baselinedoc replacing a file on a full disk (a 64 KiB tmpfs):
 
-    baselineconf_full_disk.py -- COMMAND...
+    baselineconf_full_disk.py [--baselinedoc] -- COMMAND...
 
-COMMAND starts the tool (for Windows: the program under Wine). encode --force
-and decode --force -o must fail with exit 1 and leave the old file byte for
-byte as it was, with no temporary file behind. Mounting needs root; where it
-is not permitted the script exits 77, which CTest counts as skipped."""
+COMMAND starts the tool (for Windows: the program under Wine). baselineconf's
+encode --force and decode --force -o, or baselinedoc's report -o --force, must
+fail with exit 1 and leave the old file byte for byte as it was, with no
+temporary file behind. Mounting needs root; where it is not permitted the
+script exits 77, which CTest counts as skipped."""
 
 import hashlib
 import json
@@ -14,6 +15,9 @@ import os
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import make_documents  # noqa: E402
 
 SKIPPED = 77
 failures = []
@@ -45,6 +49,35 @@ def run(command, cwd, *args):
     return done.returncode, (done.stdout + done.stderr).decode("utf-8", "replace").replace("\r\n", "\n")
 
 
+def report_on_full_disk(command, mount):
+    with open(os.path.join(mount, "small.json"), "wb") as f:
+        f.write(make_documents.document(20))
+    rc, out = run(command, mount, "report", "small.json", "-o", "report.html")
+    if rc != 0:
+        print("FAIL: the first report: %d %s" % (rc, out))
+        return 1
+    old = sha(os.path.join(mount, "report.html"))
+    os.remove(os.path.join(mount, "small.json"))
+    # The new report is larger than what is left, its document is not.
+    with open(os.path.join(mount, "big.json"), "wb") as f:
+        f.write(make_documents.document(60))
+    for leave in (8192, 0):
+        fill(mount, leave)
+        rc, out = run(command, mount, "report", "big.json", "-o", "report.html", "--force")
+        print("report --force with %d bytes left: exit %d: %s" % (leave, rc, out.strip().splitlines()[-1] if out.strip() else ""))
+        if rc != 1:
+            failures.append("report --force on a full disk: exit %d %s" % (rc, out))
+        if sha(os.path.join(mount, "report.html")) != old:
+            failures.append("the old report changed (free space %d)" % leave)
+        leftovers = [n for n in os.listdir(mount) if n.endswith(".tmp")]
+        if leftovers:
+            failures.append("temporary files left: %s" % leftovers)
+    for failure in failures:
+        print("FAIL: " + failure)
+    print("baselinedoc full disk: %s" % ("failed" if failures else "passed"))
+    return 1 if failures else 0
+
+
 def main():
     if "--" not in sys.argv:
         print(__doc__)
@@ -57,6 +90,8 @@ def main():
         print("skipped: a tmpfs cannot be mounted here (%s)" % done.stderr.decode(errors="replace").strip())
         return SKIPPED
     try:
+        if "--baselinedoc" in sys.argv[:sys.argv.index("--")]:
+            return report_on_full_disk(command, mount)
         small = {"allowed_publishers": ["First Maker"]}
         big = {"allowed_publishers": ["Publisher number %05d" % i for i in range(800)]}
         with open(os.path.join(mount, "small.json"), "w") as f:

@@ -251,6 +251,29 @@ def case_report(tool):
     check(rc == 1 and "already exists; use --force" in err, "an existing report is kept: %d %s" % (rc, err))
     rc, out, err = tool.run("report", "hostile.json", "-o", "report.html", "--force")
     check(rc == 0, "--force replaces a report")
+    # Never through a link, never over the input, never into a folder.
+    source = tool.read("hostile.json")
+    rc, out, err = tool.run("report", "hostile.json", "-o", "hostile.json", "--force")
+    check(rc == 1 and "hostile.json: is the input file" in err and tool.read("hostile.json") == source,
+          "the input is never replaced by its report: %d %s" % (rc, err))
+    os.symlink("nowhere.html", os.path.join(tool.workdir, "dangling.html"))
+    for extra in ((), ("--force",)):
+        rc, out, err = tool.run("report", "hostile.json", "-o", "dangling.html", *extra)
+        check(rc == 1 and "dangling.html: is a symbolic link that points to nothing" in err
+              and not os.path.exists(os.path.join(tool.workdir, "nowhere.html")),
+              "a dangling link is not followed %s: %d %s" % (extra, rc, err))
+    tool.write("kept.txt", b"kept")
+    os.symlink("kept.txt", os.path.join(tool.workdir, "link.html"))
+    rc, out, err = tool.run("report", "hostile.json", "-o", "link.html", "--force")
+    check(rc == 1 and "link.html: is a symbolic link" in err and tool.read("kept.txt") == b"kept",
+          "a link's target is not overwritten: %d %s" % (rc, err))
+    os.symlink("hostile.json", os.path.join(tool.workdir, "input-link.html"))
+    rc, out, err = tool.run("report", "hostile.json", "-o", "input-link.html", "--force")
+    check(rc == 1 and tool.read("hostile.json") == source, "a link to the input is refused: %d %s" % (rc, err))
+    os.mkdir(os.path.join(tool.workdir, "folder.html"))
+    rc, out, err = tool.run("report", "hostile.json", "-o", "folder.html", "--force")
+    check(rc == 1 and "folder.html: is a directory" in err, "a folder is not an output: %d %s" % (rc, err))
+    check(not [n for n in os.listdir(tool.workdir) if n.endswith(".tmp")], "no temporary file is left behind")
     tool.write("cut.json", tool.read("hostile.json")[:20000])
     rc, out, err = tool.run("report", "cut.json", "-o", "cut.html")
     data = json.loads(tool.read("cut.html").decode().split('id="data">')[1].split("</script>")[0])
@@ -265,7 +288,13 @@ def case_usage(tool):
                              (("diff", "a"), 2, "diff takes OLD and NEW"), (("report", "a"), 2, "report needs DOC and -o"),
                              (("check", "--bogus", "a"), 2, "unknown option --bogus"),
                              (("check", "nothing.json"), 1, "nothing.json: cannot be opened (no such file)"),
-                             (("summary", "."), 1, ".: is a directory")]:
+                             (("summary", "."), 1, ".: is a directory"),
+                             # After "--" every argument is a file; help is asked for only first.
+                             (("check", "--", "-h.json"), 1, "-h.json: cannot be opened (no such file)"),
+                             (("check", "help"), 1, "help: cannot be opened (no such file)"),
+                             (("check", "x", "--help"), 2, "unknown option --help"),
+                             (("check", "--\x1b[2J"), 2, "unknown option --\\u001B[2J"),
+                             (("report", "a", "-o", "x", "-o", "y"), 2, "the output is given twice")]:
         rc, out, err = tool.run(*args)
         check(rc == code and text in err, "%s: exit %d and %r, got %d %s" % (args, code, text, rc, err))
     rc, out, err = tool.run("--help")

@@ -32,8 +32,12 @@ const char* const kUsage =
     "      One self-contained HTML page with the header, the counters and tables of\n"
     "      publishers, directories and executables to sort, search and filter. An\n"
     "      existing REPORT.html is replaced only with --force.\n"
-    "  baselinedoc --help\n"
+    "  baselinedoc help, -h or --help (as the first argument)\n"
     "      Shows this text.\n"
+    "\n"
+    "After \"--\" every argument is a file name, so that a file named -h.json can be named.\n"
+    "Names and values from a document are shown with control, bidirectional and invisible\n"
+    "characters as \\uXXXX escapes (U+XXXX marks in the report).\n"
     "\n"
     "baselinedoc only reads allowlist documents; it never changes one.\n";
 
