@@ -265,8 +265,13 @@ def case_report(tool):
     tool.write("kept.txt", b"kept")
     os.symlink("kept.txt", os.path.join(tool.workdir, "link.html"))
     rc, out, err = tool.run("report", "hostile.json", "-o", "link.html", "--force")
-    check(rc == 1 and "link.html: is a symbolic link" in err and tool.read("kept.txt") == b"kept",
-          "a link's target is not overwritten: %d %s" % (rc, err))
+    if any(c.lower().endswith(".exe") for c in tool.command):
+        # Wine shows a Unix link to a file as that file: the report takes the
+        # link's name, as on Windows, and the file it pointed to stays.
+        check(tool.read("kept.txt") == b"kept", "a link's target is not overwritten: %d %s" % (rc, err))
+    else:
+        check(rc == 1 and "link.html: is a symbolic link" in err and tool.read("kept.txt") == b"kept",
+              "a link's target is not overwritten: %d %s" % (rc, err))
     os.symlink("hostile.json", os.path.join(tool.workdir, "input-link.html"))
     rc, out, err = tool.run("report", "hostile.json", "-o", "input-link.html", "--force")
     check(rc == 1 and tool.read("hostile.json") == source, "a link to the input is refused: %d %s" % (rc, err))
