@@ -4,6 +4,8 @@
 #include "cli.h"
 
 #include <filesystem>
+#include <new>
+#include <stdexcept>
 #include <fstream>
 #include <ostream>
 #include <sstream>
@@ -46,23 +48,23 @@ bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
 }
 
 bool load(const std::string& name, Document& document, std::ostream& err) {
-    std::string bytes;
-    if (!readFile(name, bytes, err)) return false;
-    readDocument(std::move(bytes), document);
-    return true;
+    // Also on the second thread of diff, where an exception would end the
+    // process: running out of memory is told here, for the document at fault.
+    try {
+        std::string bytes;
+        if (!readFile(name, bytes, err)) return false;
+        readDocument(std::move(bytes), document);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    err << "baselinedoc: " << name << ": not enough memory to read it\n";
+    return false;
 }
 
-constexpr std::size_t kFindingsShown = 200;
-
+// The reader lists a bounded number of each kind of finding and counts the rest.
 void printFindings(const std::string& name, const Document& document, std::ostream& to) {
-    std::size_t shown = 0;
-    for (const Finding& f : document.findings) {
-        if (shown++ == kFindingsShown) {
-            to << name << ": error: " << document.findings.size() - kFindingsShown << " more findings not shown\n";
-            break;
-        }
-        to << name << ": error: " << f.where << ": " << f.what << "\n";
-    }
+    for (const Finding& f : document.findings) to << name << ": error: " << f.where << ": " << f.what << "\n";
 }
 
 int check(const std::string& name, std::ostream& out, std::ostream& err) {
@@ -79,8 +81,8 @@ int check(const std::string& name, std::ostream& out, std::ostream& err) {
         out << name << ": a complete allowlist document (" << counts << ")\n";
         return 0;
     }
-    out << name << ": not a complete allowlist document (" << document.findings.size() << " finding"
-        << (document.findings.size() == 1 ? "" : "s") << "; read: " << counts << ")\n";
+    out << name << ": not a complete allowlist document (" << document.findingCount << " finding"
+        << (document.findingCount == 1 ? "" : "s") << "; read: " << counts << ")\n";
     return 1;
 }
 
@@ -142,7 +144,7 @@ int report(const std::string& name, const std::string& output, bool force, std::
         return 1;
     }
     if (!document.complete()) {
-        err << "baselinedoc: " << name << ": not a complete allowlist document (" << document.findings.size()
+        err << "baselinedoc: " << name << ": not a complete allowlist document (" << document.findingCount
             << " findings, listed at the top of the report)\n";
     }
     out << output << ": written (" << document.files.size() << " entries)\n";
