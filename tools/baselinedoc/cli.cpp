@@ -3,6 +3,8 @@
 // of that name exists unless --force is given.
 #include "cli.h"
 
+#include <new>
+#include <stdexcept>
 #include <ostream>
 #include <sstream>
 #include <thread>
@@ -48,22 +50,23 @@ bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
 }
 
 bool load(const std::string& name, Document& document, std::ostream& err) {
-    std::string bytes;
-    if (!readFile(name, bytes, err)) return false;
-    readDocument(std::move(bytes), document);
-    return true;
+    // Also on the second thread of diff, where an exception would end the
+    // process: running out of memory is told here, for the document at fault.
+    try {
+        std::string bytes;
+        if (!readFile(name, bytes, err)) return false;
+        readDocument(std::move(bytes), document);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    err << "baselinedoc: " << visibleUtf8(name) << ": not enough memory to read it\n";
+    return false;
 }
 
-constexpr std::size_t kFindingsShown = 200;
-
+// The reader lists a bounded number of each kind of finding and counts the rest.
 void printFindings(const std::string& name, const Document& document, std::ostream& to) {
-    std::size_t shown = 0;
     for (const Finding& f : document.findings) {
-        if (shown++ == kFindingsShown) {
-            to << visibleUtf8(name) << ": error: " << document.findings.size() - kFindingsShown
-               << " more findings not shown\n";
-            break;
-        }
         to << visibleUtf8(name) << ": error: " << visibleUtf8(f.where) << ": " << visibleUtf8(f.what) << "\n";
     }
 }
@@ -82,8 +85,8 @@ int check(const std::string& name, std::ostream& out, std::ostream& err) {
         out << visibleUtf8(name) << ": a complete allowlist document (" << counts << ")\n";
         return 0;
     }
-    out << visibleUtf8(name) << ": not a complete allowlist document (" << document.findings.size() << " finding"
-        << (document.findings.size() == 1 ? "" : "s") << "; read: " << counts << ")\n";
+    out << visibleUtf8(name) << ": not a complete allowlist document (" << document.findingCount << " finding"
+        << (document.findingCount == 1 ? "" : "s") << "; read: " << counts << ")\n";
     return 1;
 }
 
@@ -134,7 +137,7 @@ int report(const std::string& name, const std::string& output, bool force, std::
     if (!tool::writeOutputFile("baselinedoc", {name}, output, page.str(), force, err)) return 1;
     if (!document.complete()) {
         err << "baselinedoc: " << visibleUtf8(name) << ": not a complete allowlist document ("
-            << document.findings.size() << " findings, listed at the top of the report)\n";
+            << document.findingCount << " findings, listed at the top of the report)\n";
     }
     out << visibleUtf8(output) << ": written (" << document.files.size() << " entries)\n";
     return 0;

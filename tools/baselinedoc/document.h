@@ -100,7 +100,10 @@ struct Document {
     bool globalstrictpub = false;
     Summary summary;
 
-    std::vector<Finding> findings;  // empty for a complete document
+    // Empty for a complete document. At most the first 100 of each kind at
+    // each place are listed, then one finding that says how many more.
+    std::vector<Finding> findings;
+    std::size_t findingCount = 0;  // every finding, listed or not
     bool complete() const { return findings.empty(); }
 };
 

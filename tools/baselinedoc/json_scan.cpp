@@ -53,6 +53,7 @@ bool JsonTree::parse(std::string_view text) {
     at_ = 0;
     nodes_.clear();
     nodes_.reserve(1024);
+    open_.clear();
     error_ = {};
     if (text.size() >= std::numeric_limits<std::uint32_t>::max()) return fail(0, "the file is too large (4 GiB or more)");
     skipBlank();
@@ -67,6 +68,7 @@ bool JsonTree::parseValueAt(std::string_view text) {
     text_ = text;
     at_ = 0;
     nodes_.clear();
+    open_.clear();
     error_ = {};
     if (text.size() >= std::numeric_limits<std::uint32_t>::max()) return fail(0, "the file is too large (4 GiB or more)");
     return value(newNode(), 0);
@@ -146,11 +148,13 @@ bool JsonTree::value(std::int32_t index, int depth) {
         const char close = isObject ? '}' : ']';
         ++at_;
         skipBlank();
+        open_.push_back(index);
         std::int32_t last = -1;
         if (at_ < text_.size() && text_[at_] == close) {
             ++at_;
         } else {
             while (true) {
+                const std::int32_t previous = last;
                 const std::int32_t child = newNode();
                 if (last < 0) {
                     self().firstChild = child;
@@ -177,11 +181,15 @@ bool JsonTree::value(std::int32_t index, int depth) {
                     skipBlank();
                 }
                 if (!value(child, depth + 1)) return false;
-                if (!isObject && depth == elementDepth_ && handler_ != nullptr &&
-                    handler_(handlerContext_, *this, index, child)) {
-                    nodes_.resize(static_cast<std::size_t>(child) + 1);
-                    nodes_.back().firstChild = -1;
-                    nodes_.back().childCount = 0;
+                if (!isObject && handler_ != nullptr && handler_(handlerContext_, *this, depth, index, child)) {
+                    // The element's nodes are the last ones: drop them and unlink it.
+                    nodes_.resize(static_cast<std::size_t>(child));
+                    if (previous < 0) {
+                        self().firstChild = -1;
+                    } else {
+                        nodes_[static_cast<std::size_t>(previous)].nextSibling = -1;
+                    }
+                    last = previous;
                 }
                 skipBlank();
                 if (at_ >= text_.size()) {
@@ -199,6 +207,7 @@ bool JsonTree::value(std::int32_t index, int depth) {
                 return fail(at_, std::string("expected ',' or '") + close + "', found " + describe(text_[at_]));
             }
         }
+        open_.pop_back();
     } else if (c == '"') {
         self().kind = JsonKind::String;
         bool escaped = false;

@@ -37,17 +37,20 @@ struct JsonSyntaxError {
 
 class JsonTree {
 public:
-    // Called when an element of an array at `depth` (the root is depth 0) has
-    // been read whole, with the array's node and the element's. When it
-    // returns true the element's members are dropped from the tree (the
-    // element's own node stays, childless), so that a long array is read in
-    // little memory.
-    using ElementHandler = bool (*)(void* context, const JsonTree& tree, std::int32_t array, std::int32_t element);
-    void onElement(int depth, ElementHandler handler, void* context) {
-        elementDepth_ = depth;
+    // Called when an element of an array has been read whole, with the
+    // array's node, its depth (the root is depth 0) and the element's node.
+    // When it returns true the element and everything in it leave the tree
+    // (the array's `childCount` still counts it), so that a long array is read
+    // in the memory of one element.
+    using ElementHandler = bool (*)(void* context, const JsonTree& tree, int depth, std::int32_t array,
+                                    std::int32_t element);
+    void onElement(ElementHandler handler, void* context) {
         handler_ = handler;
         handlerContext_ = context;
     }
+    // The arrays and objects being read, outermost (the root) first; while an
+    // element handler runs, the last one is the element's array.
+    const std::vector<std::int32_t>& openContainers() const { return open_; }
 
     // Reads `text` (which must outlive the tree). False on a syntax error,
     // which `error()` then describes; the nodes read so far are kept.
@@ -82,10 +85,10 @@ private:
 
     std::string_view text_;
     std::size_t at_ = 0;
-    int elementDepth_ = -1;
     ElementHandler handler_ = nullptr;
     void* handlerContext_ = nullptr;
     std::vector<JsonNode> nodes_;
+    std::vector<std::int32_t> open_;
     JsonSyntaxError error_;
 };
 
