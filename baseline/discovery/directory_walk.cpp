@@ -50,10 +50,12 @@ bool sameDriveIgnoringAsciiCase(const std::u16string& path, const std::u16string
 
 }  // namespace
 
-bool isSupportedFile(const std::u16string& name) {
-    const std::u16string lowered = lowerAscii(name);
-    const auto dot = lowered.rfind(u'.');
-    return dot != std::u16string::npos && lowered.compare(dot, std::u16string::npos, u".exe") == 0;
+bool isSupportedFile(std::u16string_view name) {
+    // The last dot starts the suffix; only ".exe", in any ASCII letter case.
+    const auto dot = name.rfind(u'.');
+    if (dot == std::u16string_view::npos || name.size() - dot != 4) return false;
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c; };
+    return lower(name[dot + 1]) == u'e' && lower(name[dot + 2]) == u'x' && lower(name[dot + 3]) == u'e';
 }
 
 struct DiscoveryEngine::Walk {
@@ -84,6 +86,7 @@ bool DiscoveryEngine::walkDirectories() {
         }
         if (!keepWalking(entry.path)) return false;
         ++counters.dircnt;
+        entry.normalPath = normalizePath(entry.path);
         entry.id = walk.nextId++;
         entry.parentId = -1;
         entry.onSystemDrive = sameDriveIgnoringAsciiCase(entry.path, walk.systemDrive);
@@ -128,35 +131,42 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
             ++counters.dircnt;  // counted, never followed
             continue;
         }
-        WalkEntry child;
-        child.path = directory.path + u"\\" + found.fileName;
-        child.parentId = directory.id;
-        child.onSystemDrive = directory.onSystemDrive;
-        child.isDefault = directory.isDefault;
-        child.findData = found;
-        if (attributes & kFileAttributeDirectory) {
+        const bool isDirectory = (attributes & kFileAttributeDirectory) != 0;
+        // Most entries are only counted: nothing is made of them, not even
+        // their path.
+        if (isDirectory) {
             ++counters.dircnt;
             if (isDotName(found.fileName)) continue;
-            child.id = walk.nextId++;
-            child.isDirectory = true;
-            child.allowed = 1;
-            child.isMutable = !isImmutable(directory, child);
-            if (classifyAllowed(directory, child) == 0) child.allowed = 0;
-            // An excluded subtree is left out whole; its id stays used.
-            if (paths_.isExcluded(child.path)) continue;
-            walk.queue.push_back(child);
-            if (!recordDiscoveredItem(child)) return false;
         } else {
             ++counters.filecnt;
             if (!isSupportedFile(found.fileName)) continue;
             ++counters.supportedfilecnt;
             ++counters.allowedfilecnt;
-            child.id = walk.nextId++;
-            child.isDirectory = false;
-            child.allowed = 1;
-            child.isMutable = !isImmutable(directory, child);
-            if (!recordDiscoveredItem(child)) return false;
         }
+        WalkEntry child;
+        child.path.reserve(directory.path.size() + 1 + found.fileName.size());
+        child.path.append(directory.path).append(1, u'\\').append(found.fileName);
+        child.normalPath = normalizePath(child.path);
+        child.id = walk.nextId++;
+        child.parentId = directory.id;
+        child.onSystemDrive = directory.onSystemDrive;
+        child.isDefault = directory.isDefault;
+        child.attributes = attributes;
+        child.isDirectory = isDirectory;
+        child.allowed = 1;
+        child.isMutable = !isImmutable(directory, child);
+        if (!isDirectory) {
+            // The allowed rule and the exclusion are for directories only.
+            if (!recordDiscoveredItem(child)) return false;
+            continue;
+        }
+        if (classifyAllowed(directory, child) == 0) child.allowed = 0;
+        // An excluded subtree is left out whole; its id stays used.
+        if (paths_.isExcluded(LookupPath{child.path, child.normalPath})) continue;
+        // Recorded, then queued: nothing of the queue is seen before it is
+        // listed, so the order changes nothing but a copy of the entry.
+        if (!recordDiscoveredItem(child)) return false;
+        walk.queue.push_back(std::move(child));
     } while (platform_.findNextFile(search.get(), found));
 
     // A listing cut short (a share gone offline, say) saw only part of the directory.
@@ -187,25 +197,25 @@ bool DiscoveryEngine::keepWalking(const std::u16string& directory) {
 bool DiscoveryEngine::isImmutable(const WalkEntry& parent, const WalkEntry& child) {
     // Inherited downwards, but a root's children start afresh.
     if (!parent.isMutable && parent.parentId != -1) return true;
-    if (config.immutableForSystemDirectory && (child.findData.attributes & kFileAttributeSystem)) {
+    if (config.immutableForSystemDirectory && (child.attributes & kFileAttributeSystem)) {
         config.immutableDirectories.push_back(child.path);
         return true;
     }
     bool under = false;
     // A set that cannot be built does not make anything immutable.
     return paths_.isUnderImmutableDirectory(paths_.walkImmutableSet, config.immutableDirectories,
-                                            child.path, under) &&
+                                            LookupPath{child.path, child.normalPath}, under) &&
            under;
 }
 
 std::int32_t DiscoveryEngine::classifyAllowed(const WalkEntry& parent, const WalkEntry& child) {
-    if (paths_.isProgramFilesDirectory(child.path)) return 0;
-    if (paths_.isFirstLevelParent(parent.path)) {
+    if (paths_.isProgramFilesDirectory(LookupPath{child.path, child.normalPath})) return 0;
+    if (paths_.isFirstLevelParent(LookupPath{parent.path, parent.normalPath})) {
         allowedDirectories.push_back(allowedDirectory(
             child.onSystemDrive ? u"%SYSTEMDRIVE%" + child.path.substr(2) : child.path, child.isMutable, true));
         return 1;
     }
-    return paths_.isUnderAllowedDirectory(child.path) ? 1 : 0;
+    return paths_.isUnderAllowedDirectory(LookupPath{child.path, child.normalPath}) ? 1 : 0;
 }
 
 bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
@@ -215,7 +225,7 @@ bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
         cause.text = u"the path " + entry.path + u" cannot be split into a folder and a name";
         return false;
     }
-    record.setProperties(static_cast<std::int32_t>(entry.findData.attributes), entry.id,
+    record.setProperties(static_cast<std::int32_t>(entry.attributes), entry.id,
                          entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
                          entry.isMutable, entry.isDefault,
                          entry.isDirectory ? kKindDirectory : kKindApplication);

@@ -11,9 +11,15 @@
 namespace baseline {
 namespace {
 
-// ASCII letter case and runs of separators aside.
-bool samePath(const std::u16string& a, const std::u16string& b) {
-    return lowerAscii(collapseSeparators(a)) == lowerAscii(collapseSeparators(b));
+// The form a path is compared with a Program Files directory in: ASCII
+// letter case and runs of separators aside, but a trailing backslash kept,
+// so that C:\Program Files\ is not the directory itself. A path the walk
+// built ends in a name, so its normal form is that form already; `other`
+// holds the form when it is not.
+const std::u16string& programFilesForm(LookupPath path, std::u16string& other) {
+    if (path.path.empty() || path.path.back() != u'\\') return path.normal;
+    other = lowerAscii(collapseSeparators(path.path));
+    return other;
 }
 
 }  // namespace
@@ -67,42 +73,74 @@ bool DiscoveryPaths::buildRoots(const std::u16string& systemDrive, std::vector<s
 }
 
 bool DiscoveryPaths::isExcluded(const std::u16string& path) const {
-    return path.empty() || config_.excludedPaths.count(normalizePath(path)) != 0;
+    const std::u16string normal = normalizePath(path);
+    return isExcluded(LookupPath{path, normal});
+}
+
+bool DiscoveryPaths::isExcluded(LookupPath path) const {
+    return path.path.empty() || config_.excludedPaths.count(path.normal) != 0;
 }
 
 bool DiscoveryPaths::isUnderAllowedDirectory(const std::u16string& path) {
+    const std::u16string normal = normalizePath(path);
+    return isUnderAllowedDirectory(LookupPath{path, normal});
+}
+
+bool DiscoveryPaths::isUnderAllowedDirectory(LookupPath path) {
     if (!allowedSet_.ensureBuilt(platform_, config_.allowedDirectories)) return false;
-    return allowedSet_.matchesPrefixOf(normalizePath(path));
+    return allowedSet_.matchesPrefixOf(path.normal);
 }
 
 bool DiscoveryPaths::isUnderImmutableDirectory(PrefixSet& set,
                                                const std::vector<std::u16string>& immutableList,
                                                const std::u16string& path, bool& under) {
+    const std::u16string normal = normalizePath(path);
+    return isUnderImmutableDirectory(set, immutableList, LookupPath{path, normal}, under);
+}
+
+bool DiscoveryPaths::isUnderImmutableDirectory(PrefixSet& set,
+                                               const std::vector<std::u16string>& immutableList,
+                                               LookupPath path, bool& under) {
     under = false;
     if (immutableList.empty()) return true;
     if (!set.ensureBuilt(platform_, immutableList)) return false;
-    under = set.matchesPrefixOf(normalizePath(path));
+    under = set.matchesPrefixOf(path.normal);
     return true;
 }
 
 bool DiscoveryPaths::isFirstLevelParent(const std::u16string& path) const {
-    return config_.allowedFirstLevelSubdirectories.count(normalizePath(path)) != 0;
+    const std::u16string normal = normalizePath(path);
+    return isFirstLevelParent(LookupPath{path, normal});
 }
 
-bool DiscoveryPaths::matchesProgramFiles(std::u16string& buffer, const std::u16string& variable,
-                                         const std::u16string& path) {
-    if (buffer.empty() && !expandPath(platform_, variable, buffer)) return true;
-    return !buffer.empty() && samePath(path, buffer);
+bool DiscoveryPaths::isFirstLevelParent(LookupPath path) const {
+    return config_.allowedFirstLevelSubdirectories.count(path.normal) != 0;
+}
+
+bool DiscoveryPaths::matchesProgramFiles(ProgramFilesDirectory& directory, const char16_t* variable,
+                                         const std::u16string& compared) {
+    if (directory.expanded.empty()) {
+        if (!expandPath(platform_, variable, directory.expanded)) return true;
+        directory.compared = lowerAscii(collapseSeparators(directory.expanded));
+    }
+    return !directory.expanded.empty() && compared == directory.compared;
 }
 
 bool DiscoveryPaths::isProgramFilesDirectory(const std::u16string& path) {
+    const std::u16string normal = normalizePath(path);
+    return isProgramFilesDirectory(LookupPath{path, normal});
+}
+
+bool DiscoveryPaths::isProgramFilesDirectory(LookupPath path) {
+    std::u16string other;
+    const std::u16string& compared = programFilesForm(path, other);
     // The native directory's variable only matters until the buffer is
     // filled, so the system is asked only until then.
-    const std::u16string native = !nativeProgramFiles_.empty()   ? std::u16string()
-                                  : is64BitSystem(platform_) ? u"%PROGRAMW6432%"
-                                                             : u"%PROGRAMFILES%";
-    return matchesProgramFiles(nativeProgramFiles_, native, path) ||
-           matchesProgramFiles(x86ProgramFiles_, u"%PROGRAMFILES(X86)%", path);
+    const char16_t* native = !nativeProgramFiles_.expanded.empty() ? u""
+                             : is64BitSystem(platform_)             ? u"%PROGRAMW6432%"
+                                                                    : u"%PROGRAMFILES%";
+    return matchesProgramFiles(nativeProgramFiles_, native, compared) ||
+           matchesProgramFiles(x86ProgramFiles_, u"%PROGRAMFILES(X86)%", compared);
 }
 
 }  // namespace baseline

@@ -14,6 +14,14 @@ namespace baseline {
 
 class Platform;
 
+// A path met by the walk together with its normal form, made once when the
+// entry is made: every lookup compares the normal form, so no rule
+// normalises the path again.
+struct LookupPath {
+    const std::u16string& path;
+    const std::u16string& normal;
+};
+
 // Normal-form paths, filled once from a configured list at the first lookup
 // that finds the set empty, then never rebuilt or extended.
 class PrefixSet {
@@ -42,14 +50,21 @@ public:
     // is none of "osdrive", "all" and "custom" (compared exactly).
     bool buildRoots(const std::u16string& systemDrive, std::vector<std::u16string>& roots);
 
+    // Each lookup takes a path, or a path with its normal form already made.
     bool isExcluded(const std::u16string& path) const;
+    bool isExcluded(LookupPath path) const;
     bool isUnderAllowedDirectory(const std::u16string& path);
+    bool isUnderAllowedDirectory(LookupPath path);
     // False when `set` had to be built and an entry did not expand; otherwise
     // true, with the answer in `under` (false while `immutableList` is empty).
     bool isUnderImmutableDirectory(PrefixSet& set, const std::vector<std::u16string>& immutableList,
                                    const std::u16string& path, bool& under);
+    bool isUnderImmutableDirectory(PrefixSet& set, const std::vector<std::u16string>& immutableList,
+                                   LookupPath path, bool& under);
     bool isFirstLevelParent(const std::u16string& path) const;
+    bool isFirstLevelParent(LookupPath path) const;
     bool isProgramFilesDirectory(const std::u16string& path);
+    bool isProgramFilesDirectory(LookupPath path);
 
     // One for the walk and one for the build run's configured directories;
     // each is built on its own, at its own first lookup.
@@ -57,16 +72,23 @@ public:
     PrefixSet buildImmutableSet;
 
 private:
+    // One Program Files directory: the expansion of its variable, and that
+    // expansion in the form it is compared in (ASCII case and runs of
+    // separators aside, a trailing backslash kept), both made once.
+    struct ProgramFilesDirectory {
+        std::u16string expanded;
+        std::u16string compared;
+    };
     // Compares with one Program Files directory, expanding it on first use.
     // An expansion failure answers true, as if every path were Program Files.
-    bool matchesProgramFiles(std::u16string& buffer, const std::u16string& variable,
-                             const std::u16string& path);
+    bool matchesProgramFiles(ProgramFilesDirectory& directory, const char16_t* variable,
+                             const std::u16string& compared);
 
     Platform& platform_;
     const BaselineConfig& config_;
     PrefixSet allowedSet_;
-    std::u16string nativeProgramFiles_;
-    std::u16string x86ProgramFiles_;
+    ProgramFilesDirectory nativeProgramFiles_;
+    ProgramFilesDirectory x86ProgramFiles_;
 };
 
 }  // namespace baseline

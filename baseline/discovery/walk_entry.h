@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -10,6 +11,8 @@ namespace baseline {
 
 struct WalkEntry {
     std::u16string path;       // as built: root expansion, parent path, backslash, name
+    // The path's normal form, made once with the entry; every rule compares it.
+    std::u16string normalPath;
     std::int32_t id = 0;
     std::int32_t parentId = -1;  // -1 for a root
     bool onSystemDrive = false;
@@ -17,10 +20,12 @@ struct WalkEntry {
     bool isDirectory = true;
     std::int32_t allowed = 0;
     bool isMutable = false;
-    FindData findData;         // all zero for a root
+    // The attributes of the listing's find data, the only part of it used
+    // after the listing; 0 for a root.
+    std::uint32_t attributes = 0;
 };
 
 // True for names ending in ".exe", in any ASCII letter case; nothing else counts.
-bool isSupportedFile(const std::u16string& name);
+bool isSupportedFile(std::u16string_view name);
 
 }  // namespace baseline

@@ -30,43 +30,6 @@ public:
 // Counts are written as signed 32-bit integers whatever their type.
 Json::Value count(std::uint32_t value) { return Json::Value(static_cast<Json::Int>(value)); }
 
-Json::Value fileEntryBlock(ExecutableFileRecord& record) {
-    Json::Value entry(Json::objectValue);
-    entry["allowstate"] = Json::Value(static_cast<Json::Int>(record.allowState));
-    entry["attr"] = Json::Value(static_cast<Json::Int>(record.attributes));
-    entry["default"] = Json::Value(record.isDefault);
-    entry["fname"] = jsonText(record.fileName);
-    entry["fpath"] = jsonText(record.directoryPath);
-    entry["id"] = Json::Value(static_cast<Json::Int>(record.id));
-    entry["mtime"] = Json::Value(static_cast<Json::Int64>(record.modifiedTime));
-    entry["mutable"] = Json::Value(record.isMutable);
-    entry["osdrive"] = Json::Value(static_cast<Json::Int>(record.onSystemDrive));
-    entry["pid"] = Json::Value(static_cast<Json::Int>(record.parentId));
-    if (record.kind == kKindDirectory) {
-        entry["ftype"] = "directory";
-        return entry;
-    }
-    entry["ftype"] = "application";
-    // The signer first: for a file it is normally cached already by the
-    // publisher collection, and the version resource is read only here.
-    SignerInfo signer;
-    if (record.getSigner(signer)) {
-        entry["serialno"] = jsonText(signer.serialNumber);
-        entry["issuer"] = jsonText(signer.issuerName);
-        entry["pubname"] = jsonText(signer.publisherName);
-    }
-    FileVersionStrings version;
-    if (record.getVersionStrings(version)) {
-        entry["cname"] = jsonText(version.companyName);
-        entry["fver"] = jsonText(version.fileVersion);
-        entry["ifname"] = jsonText(version.internalName);
-        entry["ofname"] = jsonText(version.originalFilename);
-        entry["prodname"] = jsonText(version.productName);
-        entry["prodver"] = jsonText(version.productVersion);
-    }
-    return entry;
-}
-
 Json::Value publisherBlock(const std::u16string& name, const PublisherEntry& publisher) {
     Json::Value block(Json::objectValue);
     block["allowstate"] = Json::Value(static_cast<Json::Int>(publisher.allowState));
@@ -99,8 +62,75 @@ Json::Value directoryBlock(const AllowedDirectoryEntry& directory) {
 
 }  // namespace
 
+// A run writes one file entry per directory and executable it records. Their
+// two blocks are kept from one entry to the next, so that their members are
+// made once and only their values change; the keys are the library's static
+// strings, and every text value points into a buffer here, rewritten for each
+// entry, instead of owning a copy. Member order is the keys' order whatever
+// the order they were set in, so the bytes are those of a fresh block.
+struct AllowlistWriter::Blocks {
+    BlockRenderer renderer;
+    Json::Value directory{Json::objectValue};
+    Json::Value application{Json::objectValue};
+    std::string fname, fpath, serialno, issuer, pubname, cname, fver, ifname, ofname, prodname, prodver;
+    SignerInfo signer;
+    FileVersionStrings version;
+    std::string rendered;
+
+    Blocks() {
+        directory[Json::StaticString("ftype")] = Json::StaticString("directory");
+        application[Json::StaticString("ftype")] = Json::StaticString("application");
+    }
+
+    const Json::Value& fileEntry(ExecutableFileRecord& record);
+};
+
+const Json::Value& AllowlistWriter::Blocks::fileEntry(ExecutableFileRecord& record) {
+    using Key = Json::StaticString;
+    Json::Value& entry = record.kind == kKindDirectory ? directory : application;
+    entry[Key("allowstate")] = Json::Value(static_cast<Json::Int>(record.allowState));
+    entry[Key("attr")] = Json::Value(static_cast<Json::Int>(record.attributes));
+    entry[Key("default")] = Json::Value(record.isDefault);
+    entry[Key("fname")] = jsonTextIn(fname, record.fileName);
+    entry[Key("fpath")] = jsonTextIn(fpath, record.directoryPath);
+    entry[Key("id")] = Json::Value(static_cast<Json::Int>(record.id));
+    entry[Key("mtime")] = Json::Value(static_cast<Json::Int64>(record.modifiedTime));
+    entry[Key("mutable")] = Json::Value(record.isMutable);
+    entry[Key("osdrive")] = Json::Value(static_cast<Json::Int>(record.onSystemDrive));
+    entry[Key("pid")] = Json::Value(static_cast<Json::Int>(record.parentId));
+    if (record.kind == kKindDirectory) return entry;
+    // The signer first: for a file it is normally cached already by the
+    // publisher collection, and the version resource is read only here.
+    if (record.getSigner(signer)) {
+        entry[Key("serialno")] = jsonTextIn(serialno, signer.serialNumber);
+        entry[Key("issuer")] = jsonTextIn(issuer, signer.issuerName);
+        entry[Key("pubname")] = jsonTextIn(pubname, signer.publisherName);
+    } else {
+        for (const char* key : {"serialno", "issuer", "pubname"}) entry.removeMember(key);
+    }
+    if (record.getVersionStrings(version)) {
+        entry[Key("cname")] = jsonTextIn(cname, version.companyName);
+        entry[Key("fver")] = jsonTextIn(fver, version.fileVersion);
+        entry[Key("ifname")] = jsonTextIn(ifname, version.internalName);
+        entry[Key("ofname")] = jsonTextIn(ofname, version.originalFilename);
+        entry[Key("prodname")] = jsonTextIn(prodname, version.productName);
+        entry[Key("prodver")] = jsonTextIn(prodver, version.productVersion);
+    } else {
+        for (const char* key : {"cname", "fver", "ifname", "ofname", "prodname", "prodver"}) entry.removeMember(key);
+    }
+    return entry;
+}
+
+AllowlistWriter::AllowlistWriter(Platform& platform) : platform_(platform), blocks_(std::make_unique<Blocks>()) {}
+
 AllowlistWriter::~AllowlistWriter() {
     if (out_ != 0) platform_.fclose(out_);
+}
+
+std::string AllowlistWriter::render(const Json::Value& block) {
+    std::string rendered;
+    blocks_->renderer.appendTo(block, rendered);
+    return rendered;
 }
 
 template <typename Body>
@@ -183,7 +213,7 @@ bool AllowlistWriter::writeHeader(const HostInventory* inventory) {
         header["platform"] = jsonText(inventory->platform);
         header["suite"] = Json::Value(static_cast<Json::UInt>(inventory->suite));
         header["title"] = jsonText(inventory->title);
-        emit("\"inventoryinfo\" :" + renderBlock(header) +
+        emit("\"inventoryinfo\" :" + render(header) +
              ",\"inventory\" : {\"files\" : [");
         filesOpen_ = true;
         flush();
@@ -192,9 +222,11 @@ bool AllowlistWriter::writeHeader(const HostInventory* inventory) {
 
 bool AllowlistWriter::writeFileEntry(ExecutableFileRecord& record) {
     return guarded([&] {
-        const Json::Value entry = fileEntryBlock(record);
+        const Json::Value& entry = blocks_->fileEntry(record);
         if (entryWritten) emit(",");
-        emit(renderBlock(entry));
+        blocks_->rendered.clear();
+        blocks_->renderer.appendTo(entry, blocks_->rendered);
+        emit(blocks_->rendered);
         entryWritten = true;
         flush();
     });
@@ -207,7 +239,7 @@ bool AllowlistWriter::writePublishers(const PublisherTable& publishers) {
         bool first = true;
         for (const auto& [name, publisher] : publishers) {
             if (!first) emit(",");
-            emit(renderBlock(publisherBlock(name, publisher)));
+            emit(render(publisherBlock(name, publisher)));
             first = false;
         }
         emit("]");
@@ -224,7 +256,7 @@ bool AllowlistWriter::writeDirectories(const std::vector<AllowedDirectoryEntry>&
             if (directory.dirPath.empty()) continue;
             if (!written.insert(normalizePath(directory.dirPath)).second) continue;
             if (!first) emit(",");
-            emit(renderBlock(directoryBlock(directory)));
+            emit(render(directoryBlock(directory)));
             first = false;
         }
         emit("]");
@@ -238,7 +270,7 @@ bool AllowlistWriter::writeMisc(bool globalAllowAppIfPublisherAllowed) {
         // A run that stopped in the walk (interrupted, or a listing or an
         // entry failed) closes the files array, so that the document it
         // leaves is still JSON.
-        emit(std::string(filesOpen_ ? "]" : "") + ",\"misc\" : " + renderBlock(misc));
+        emit(std::string(filesOpen_ ? "]" : "") + ",\"misc\" : " + render(misc));
         filesOpen_ = false;
     });
 }
@@ -255,7 +287,7 @@ bool AllowlistWriter::writeDiscoverySummary(const DiscoveryCounters& counters) {
         summary["starttime"] = Json::Value(counters.starttime);
         summary["status"] = counters.status ? "succeed" : "failed";
         summary["supportedfilecnt"] = count(counters.supportedfilecnt);
-        emit(",\"discoverysummary\" : " + renderBlock(summary) + "}");
+        emit(",\"discoverysummary\" : " + render(summary) + "}");
         flush();
     });
 }

@@ -6,12 +6,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "document/document_records.h"
 #include "platform/failure_cause.h"
 #include "platform/platform.h"
+
+namespace Json {
+class Value;
+}
 
 namespace baseline {
 
@@ -20,7 +25,7 @@ struct HostInventory;
 
 class AllowlistWriter {
 public:
-    explicit AllowlistWriter(Platform& platform) : platform_(platform) {}
+    explicit AllowlistWriter(Platform& platform);
     AllowlistWriter(const AllowlistWriter&) = delete;
     AllowlistWriter& operator=(const AllowlistWriter&) = delete;
     // A document never closed is still released, without its final brace.
@@ -52,11 +57,16 @@ public:
 private:
     template <typename Body>
     bool guarded(Body&& body);
+    // One block of the other sections, by the run's one stream writer.
+    std::string render(const Json::Value& block);
     // Writes bytes to the document; throws when the stream does not take them.
     void emit(const std::string& bytes);
     void flush();
 
+    // The stream writer and the file entry blocks, made once for the run.
+    struct Blocks;
     Platform& platform_;
+    std::unique_ptr<Blocks> blocks_;
     FileStream out_ = 0;
     std::u16string path_;
     bool filesOpen_ = false;  // the header opened the files array and nothing closed it

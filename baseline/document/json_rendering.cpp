@@ -4,18 +4,26 @@
 // escapes are fixed up afterwards.
 #include "document/json_rendering.h"
 
-#include <memory>
-#include <sstream>
+#include <ios>
 
 #include "platform/utf.h"
 
 namespace baseline {
+namespace {
 
-std::string upperCaseUnicodeEscapes(std::string rendered) {
+Json::StreamWriter* newBlockWriter() {
+    Json::StreamWriterBuilder builder;
+    builder["emitUTF8"] = true;
+    return builder.newStreamWriter();
+}
+
+}  // namespace
+
+void upperCaseUnicodeEscapesIn(std::string& rendered, std::size_t from) {
     // Backslashes occur only inside strings, always as the start of an escape,
     // so stepping over each escape as a whole keeps \\u (an escaped backslash,
     // then a letter u) from being taken for one.
-    for (std::size_t i = 0; i + 1 < rendered.size(); ++i) {
+    for (std::size_t i = from; i + 1 < rendered.size(); ++i) {
         if (rendered[i] != '\\') continue;
         if (rendered[i + 1] == 'u') {
             for (std::size_t digit = i + 2; digit < i + 6 && digit < rendered.size(); ++digit) {
@@ -27,21 +35,55 @@ std::string upperCaseUnicodeEscapes(std::string rendered) {
             ++i;
         }
     }
+}
+
+std::string upperCaseUnicodeEscapes(std::string rendered) {
+    upperCaseUnicodeEscapesIn(rendered, 0);
     return rendered;
 }
 
+std::streamsize BlockRenderer::AppendBuffer::xsputn(const char* bytes, std::streamsize count) {
+    target->append(bytes, static_cast<std::size_t>(count));
+    return count;
+}
+
+BlockRenderer::AppendBuffer::int_type BlockRenderer::AppendBuffer::overflow(int_type c) {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) target->push_back(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+}
+
+BlockRenderer::BlockRenderer() : writer_(newBlockWriter()), stream_(&buffer_) {
+    // A buffer that cannot grow throws; the stream passes that on rather than
+    // going quietly bad for every later block.
+    stream_.exceptions(std::ios::badbit);
+}
+
+void BlockRenderer::appendTo(const Json::Value& block, std::string& out) {
+    stream_.clear();
+    buffer_.target = &out;
+    const std::size_t from = out.size();
+    writer_->write(block, &stream_);
+    upperCaseUnicodeEscapesIn(out, from);
+}
+
 std::string renderBlock(const Json::Value& block) {
-    Json::StreamWriterBuilder builder;
-    builder["emitUTF8"] = true;
-    const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
-    std::ostringstream out;
-    writer->write(block, &out);
-    return upperCaseUnicodeEscapes(out.str());
+    BlockRenderer renderer;
+    std::string rendered;
+    renderer.appendTo(block, rendered);
+    return rendered;
 }
 
 Json::Value jsonText(const std::u16string& text) {
+    std::string utf8;
+    jsonTextIn(utf8, text);
+    return Json::Value(utf8);
+}
+
+Json::StaticString jsonTextIn(std::string& buffer, const std::u16string& text) {
     // The document's strings are C strings: they end at their first NUL.
-    return Json::Value(encodeUtf8(text.substr(0, text.find(u'\0'))));
+    buffer.clear();
+    appendUtf8(buffer, std::u16string_view(text).substr(0, text.find(u'\0')));
+    return Json::StaticString(buffer.c_str());
 }
 
 }  // namespace baseline

@@ -63,4 +63,10 @@ std::u16string systemPath(const std::u16string& path) {
     return path.size() >= kLongPathThreshold ? extendedLengthPath(path) : path;
 }
 
+const std::u16string& systemPath(const std::u16string& path, std::u16string& longForm) {
+    if (path.size() < kLongPathThreshold) return path;
+    longForm = extendedLengthPath(path);
+    return longForm;
+}
+
 }  // namespace baseline

@@ -19,5 +19,8 @@ std::u16string extendedLengthPath(const std::u16string& path);
 
 // The path to pass to a file call: unchanged when short, extended when long.
 std::u16string systemPath(const std::u16string& path);
+// The same without a copy of a short path: `path` itself, or its extended
+// form kept in `longForm`.
+const std::u16string& systemPath(const std::u16string& path, std::u16string& longForm);
 
 }  // namespace baseline

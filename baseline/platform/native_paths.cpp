@@ -53,7 +53,8 @@ bool NativePaths::lastWriteTime(const std::u16string& path, std::int64_t& second
     // the drive's root directory, the one its listing shows; asked as it
     // stands it would name the process's current directory on that drive.
     const bool bareDrive = path.size() == 2 && path[1] == u':';
-    const std::u16string asked = bareDrive ? path + u"\\" : path;
+    const std::u16string driveRoot = bareDrive ? path + u"\\" : std::u16string();
+    const std::u16string& asked = bareDrive ? driveRoot : path;
     std::uint64_t fileTime = 0;
     if (!natively(asked, false, [&] { return platform_.getFileLastWriteTime(asked, fileTime); })) return false;
     seconds = fileTimeToUnixSeconds(fileTime);

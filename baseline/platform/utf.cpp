@@ -104,7 +104,12 @@ std::u16string decodeUtf8Replacing(const std::string& bytes) {
 
 std::string encodeUtf8(const std::u16string& text) {
     std::string out;
-    out.reserve(text.size());
+    appendUtf8(out, text);
+    return out;
+}
+
+void appendUtf8(std::string& out, std::u16string_view text) {
+    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -130,7 +135,6 @@ std::string encodeUtf8(const std::u16string& text) {
             out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
     }
-    return out;
 }
 
 std::u16string widenAscii(const std::string& ascii) {

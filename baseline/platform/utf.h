@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace baseline {
 
@@ -17,6 +18,8 @@ std::u16string decodeUtf8Replacing(const std::string& bytes);
 // Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD, as
 // WideCharToMultiByte does with CP_UTF8.
 std::string encodeUtf8(const std::u16string& text);
+// The same, appended to `out`.
+void appendUtf8(std::string& out, std::u16string_view text);
 
 // Widens ASCII text (the program's own fixed strings).
 std::u16string widenAscii(const std::string& ascii);

@@ -296,6 +296,72 @@ INSTANTIATE_TEST_SUITE_P(
         IdentityCase{"signed without version resource", true, false, {"serialno", "issuer", "pubname"}},
         IdentityCase{"neither: only the common members", false, false, {}}));
 
+// One writer keeps its entry blocks from one entry to the next: whatever the
+// entries before, each one comes out as a writer's first entry would, with
+// no member or text left from an earlier one.
+TEST(EntrySequence, EachEntryIsWrittenAsByAFreshWriter) {
+    struct Item {
+        const char* proves;
+        std::u16string path;
+        std::int32_t kind;
+        bool signedFile;
+        bool versioned;
+    };
+    FileVersionStrings shortVersion;
+    shortVersion.fileVersion = u"1";  // shorter texts than the entry before
+    const std::vector<Item> items = {
+        {"signed and versioned", u"C:\\Tools\\long-name-of-an-app.exe", kKindApplication, true, true},
+        {"neither, after both", u"C:\\T\\a.exe", kKindApplication, false, false},
+        {"a directory between applications", u"C:\\Tools\\Sub \"dir\"", kKindDirectory, false, false},
+        {"versioned only, shorter texts", u"C:\\Tools\\b.exe", kKindApplication, false, true},
+        {"signed only", u"C:\\Tools\\c\u00e9.exe", kKindApplication, true, false},
+        {"a directory after a directory", u"C:\\Z", kKindDirectory, false, false},
+        {"a second directory of a longer name", u"C:\\Tools\\Sub\\Deeper and longer", kKindDirectory, false, false},
+    };
+    auto script = [&](MemoryPlatform& platform) {
+        for (const Item& item : items) {
+            platform.fileStatuses[item.path] = FileStatus{1700000000 + static_cast<std::int64_t>(item.path.size()), 0};
+            if (item.signedFile) platform.signers[item.path] = {0, exampleSigner()};
+            if (item.versioned) {
+                platform.versions[item.path] = {0, item.path == u"C:\\Tools\\b.exe" ? shortVersion : exampleVersion()};
+            }
+        }
+    };
+    auto writeOne = [](MemoryPlatform& platform, AllowlistWriter& writer, const Item& item, std::int32_t id) {
+        NativePaths native(platform);
+        ExecutableFileRecord record(native);
+        EXPECT_TRUE(record.setPath(item.path));
+        record.setProperties(item.kind == kKindDirectory ? 16 : 32, id, id - 1, 1, id % 2, id % 3 == 0, true,
+                             item.kind);
+        return writer.writeFileEntry(record);
+    };
+    const std::u16string path = u"C:\\Deploy\\sequence.json";
+
+    MemoryPlatform together;
+    script(together);
+    AllowlistWriter writer(together);
+    ASSERT_TRUE(writer.open(path));
+    std::int32_t id = 0;
+    for (const Item& item : items) ASSERT_TRUE(writeOne(together, writer, item, ++id));
+    ASSERT_TRUE(writer.close());
+    std::string expected = "{";
+    id = 0;
+    for (const Item& item : items) {
+        SCOPED_TRACE(item.proves);
+        MemoryPlatform alone;
+        script(alone);
+        AllowlistWriter fresh(alone);
+        ASSERT_TRUE(fresh.open(path));
+        ASSERT_TRUE(writeOne(alone, fresh, item, ++id));
+        ASSERT_TRUE(fresh.close());
+        const std::string single = alone.files[path];
+        if (id > 1) expected += ",";
+        expected += single.substr(1, single.size() - 2);  // without the document's own braces
+    }
+    expected += "}";
+    EXPECT_EQ(together.files[path], expected);
+}
+
 TEST_F(DocumentTest, AnEmptyVersionValueKeepsItsMemberAndTheSignerIsReadFirst) {
     FileVersionStrings version = exampleVersion();
     version.internalName.clear();

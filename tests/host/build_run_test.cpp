@@ -5,6 +5,7 @@
 
 #include <json/json.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -144,6 +145,49 @@ TEST_F(BuildRun, ReproducesTheSmallWorkedExampleByteForByte) {
     // The configured directory's attributes, the root's time, its listing,
     // and the application's time, signer and version strings.
     EXPECT_EQ(expectRedirectionOffAroundEachPathCallAlone(platform.calls), 6);
+}
+
+// The machine's facts (the native architecture, the Program Files
+// directories) are asked for a fixed number of times in a run, never once
+// per entry: a tree ten times the size asks no more.
+TEST_F(BuildRun, MachineFactsAreNotAskedPerEntry) {
+    struct System {
+        const char* name;
+        std::uint16_t architecture;
+        bool nativeProgram;
+    };
+    const System systems[] = {{"32-bit Windows", 0, false},
+                              {"the 32-bit program under WOW64", 9, false},
+                              {"the 64-bit program", 9, true}};
+    for (const System& system : systems) {
+        SCOPED_TRACE(system.name);
+        auto asked = [&](int directories) {
+            platform = MemoryPlatform();
+            platform.environment = {{u"SystemDrive", u"C:"},
+                                    {u"ProgramFiles", u"C:\\Program Files"},
+                                    {u"ProgramW6432", u"C:\\Program Files"},
+                                    {u"WINDIR", u"C:\\Windows"}};
+            platform.nativeArchitecture = system.architecture;
+            platform.nativeProgram = system.nativeProgram;
+            for (int i = 0; i < directories; ++i) {
+                const std::u16string n(1, static_cast<char16_t>(u'a' + i % 26));
+                platform.addFile(u"C:\\Base\\D" + n + u"\\Sub" + n + u"\\tool" + n + u".exe");
+                platform.addFile(u"C:\\Program Files\\App" + n + u"\\x" + n + u".exe");
+            }
+            config.customDiscoveryPaths = {u"C:\\Base", u"C:\\Program Files"};
+            EXPECT_TRUE(run());
+            EXPECT_GE(files().size(), static_cast<Json::ArrayIndex>(5 * directories));
+            std::map<std::string, long> counts;
+            for (const auto& call : platform.calls) {
+                if (call == "GetNativeSystemInfo" || call == "GetModuleHandleW") ++counts[call];
+            }
+            counts["expansions"] = static_cast<long>(platform.expansions.size());
+            return counts;
+        };
+        const auto small = asked(2);
+        const auto large = asked(20);
+        EXPECT_EQ(large, small);
+    }
 }
 
 TEST_F(BuildRun, DriveRootsListNoDotEntriesOrdinaryDirectoriesDo) {

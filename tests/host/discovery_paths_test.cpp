@@ -201,5 +201,51 @@ TEST(ProgramFiles, AnExpansionFailureAnswersTrueUntilItSucceeds) {
     EXPECT_TRUE(paths.isProgramFilesDirectory(u"C:\\Program Files"));
 }
 
+// The walk hands each lookup a path with its normal form made once; every
+// answer must be the one the path alone gets.
+TEST(LookupPaths, APathWithItsNormalFormIsAnsweredAsThePathAlone) {
+    const std::u16string paths[] = {
+        u"",
+        u"C:\\Temp",
+        u"C:\\TEMP\\",
+        u"C:\\\\Temp",
+        u"C:\\Temp\\sub",
+        u"C:\\Program Files",
+        u"C:\\Program Files\\",
+        u"C:\\\\PROGRAM FILES",
+        u"C:\\Program Files\\App",
+        u"C:\\Program Files\\Apple",
+        u"C:\\Windows\\System32",
+        u"C:\\Windows\\\\System32\\drivers",
+        u"C:\\T\u00C9MP",
+        u"D:\\Temp",
+    };
+    Fixture f;
+    f.config.excludedPaths = {u"c:\\temp"};
+    f.config.allowedFirstLevelSubdirectories = {u"c:\\program files"};
+    f.config.allowedDirectories = {u"C:\\Program Files\\App\\"};
+    const std::vector<std::u16string> immutable = {u"%WINDIR%"};
+    DiscoveryPaths byPath(f.platform, f.config);
+    DiscoveryPaths byLookup(f.platform, f.config);
+    for (const auto& path : paths) {
+        SCOPED_TRACE(std::string(path.begin(), path.end()));
+        const std::u16string normal = normalizePath(path);
+        const LookupPath lookup{path, normal};
+        EXPECT_EQ(byLookup.isExcluded(lookup), byPath.isExcluded(path));
+        EXPECT_EQ(byLookup.isFirstLevelParent(lookup), byPath.isFirstLevelParent(path));
+        EXPECT_EQ(byLookup.isUnderAllowedDirectory(lookup), byPath.isUnderAllowedDirectory(path));
+        EXPECT_EQ(byLookup.isProgramFilesDirectory(lookup), byPath.isProgramFilesDirectory(path));
+        bool underByPath = false, underByLookup = false;
+        EXPECT_EQ(byLookup.isUnderImmutableDirectory(byLookup.walkImmutableSet, immutable, lookup, underByLookup),
+                  byPath.isUnderImmutableDirectory(byPath.walkImmutableSet, immutable, path, underByPath));
+        EXPECT_EQ(underByLookup, underByPath);
+    }
+    // The table means something: each lookup says yes somewhere.
+    EXPECT_TRUE(byPath.isExcluded(u"C:\\\\Temp"));
+    EXPECT_TRUE(byPath.isUnderAllowedDirectory(u"C:\\Program Files\\Apple"));
+    EXPECT_FALSE(byPath.isProgramFilesDirectory(u"C:\\Program Files\\"));
+    EXPECT_TRUE(byPath.isProgramFilesDirectory(u"C:\\\\PROGRAM FILES"));
+}
+
 }  // namespace
 }  // namespace baseline

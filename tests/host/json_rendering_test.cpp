@@ -58,5 +58,37 @@ TEST(Rendering, UpperCasingLeavesEverythingButEscapeDigitsAlone) {
     EXPECT_EQ(upperCaseUnicodeEscapes(""), "");
 }
 
+TEST(BlockRenderer, OneRendererGivesEveryBlockTheBytesOfAFreshOne) {
+    Json::Value nested(Json::objectValue);
+    nested["list"].append(Json::Value(1));
+    nested["list"].append(Json::Value(Json::objectValue));
+    nested["list"][1]["inner"] = jsonText(u"x\u001fy");
+    Json::Value flat(Json::objectValue);
+    flat["b"] = true;
+    flat["a"] = jsonText(u"caf\u00e9 \"q\"");
+    Json::Value empty(Json::objectValue);
+    BlockRenderer renderer;
+    // Text already in the buffer is neither rewritten nor upper-cased.
+    std::string out = "\\u00ab";
+    std::string expected = out;
+    for (const Json::Value* block : {&nested, &flat, &empty, &nested, &flat}) {
+        renderer.appendTo(*block, out);
+        expected += renderBlock(*block);
+    }
+    EXPECT_EQ(out, expected);
+    EXPECT_NE(out.find("\\u001F"), std::string::npos);
+}
+
+TEST(BlockRenderer, TextInABufferIsTheTextOfAValue) {
+    std::string buffer = "left over from a longer text";
+    for (const std::u16string text : {std::u16string(u"C:\\Tools\\"), std::u16string(u""),
+                                      std::u16string(u"cut\0here", 8), std::u16string(u"\u20ac\U0001F600")}) {
+        Json::Value owned(Json::objectValue), pointing(Json::objectValue);
+        owned["k"] = jsonText(text);
+        pointing["k"] = jsonTextIn(buffer, text);
+        EXPECT_EQ(renderBlock(pointing), renderBlock(owned));
+    }
+}
+
 }  // namespace
 }  // namespace baseline

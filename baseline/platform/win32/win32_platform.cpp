@@ -309,7 +309,8 @@ std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& sour
 }
 
 std::uint32_t Win32Platform::getFileAttributes(const std::u16string& path) {
-    return GetFileAttributesW(asWide(systemPath(path)));
+    std::u16string longForm;
+    return GetFileAttributesW(asWide(systemPath(path, longForm)));
 }
 
 namespace {
@@ -323,7 +324,8 @@ void fromNative(const WIN32_FIND_DATAW& native, FindData& data) {
 
 SearchHandle Win32Platform::findFirstFile(const std::u16string& pattern, FindData& data) {
     WIN32_FIND_DATAW native{};
-    const HANDLE search = FindFirstFileW(asWide(systemPath(pattern)), &native);
+    std::u16string longForm;
+    const HANDLE search = FindFirstFileW(asWide(systemPath(pattern, longForm)), &native);
     if (search == INVALID_HANDLE_VALUE) return 0;
     fromNative(native, data);
     return fromHandle(search);
@@ -447,7 +449,8 @@ bool Win32Platform::getFileLastWriteTime(const std::u16string& path, std::uint64
     // The stored FILETIME itself: the C runtime's stat converts through local
     // time and cannot give a time before 1970, nor take every long path.
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(asWide(systemPath(path)), GetFileExInfoStandard, &data)) return false;
+    std::u16string longForm;
+    if (!GetFileAttributesExW(asWide(systemPath(path, longForm)), GetFileExInfoStandard, &data)) return false;
     fileTime = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     return true;
 }
