@@ -57,11 +57,13 @@ def run(command, **kwargs):
     return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kwargs)
 
 
-def package(source, env=None, extra=()):
-    """Runs scripts/package in `source`; the zip's bytes, or None."""
-    dist = os.path.join(source, "dist")
+def package(source, env=None, extra=(), dist=None):
+    """Runs scripts/package in `source`, into `dist` (its dist/ unless
+    given); the zip's bytes, or None."""
+    arguments = list(extra) + (["--dist", dist] if dist else [])
+    dist = dist or os.path.join(source, "dist")
     started = time.monotonic()
-    done = run([os.path.join(source, "scripts", "package")] + list(extra), cwd=source, env=env)
+    done = run([os.path.join(source, "scripts", "package")] + arguments, cwd=source, env=env)
     print("packaged in %s in %.0f s" % (source, time.monotonic() - started))
     if not check(done.returncode == 0, "scripts/package in %s: exit %d\n%s" % (source, done.returncode,
                                                                             done.stdout[-4000:])):
@@ -72,10 +74,14 @@ def package(source, env=None, extra=()):
 
 
 def version_resource_value(data, key):
-    """A string of the version resource: the UTF-16 key, its NUL, padding to
-    four bytes, then the value up to its NUL."""
+    """A string of the version resource: after its VS_VERSION_INFO (the same
+    names are in the creator's code, which reads them), the UTF-16 key, its
+    NUL, padding to four bytes, then the value up to its NUL."""
+    start = data.find("VS_VERSION_INFO\0".encode("utf-16-le"))
+    if start < 0:
+        return None
     marker = (key + "\0").encode("utf-16-le")
-    at = data.find(marker)
+    at = data.find(marker, start)
     if at < 0:
         return None
     at += len(marker)
@@ -91,12 +97,11 @@ def check_program(path, objdump, what):
     """Optimised, stripped, no link time, system DLLs only, its version resource."""
     with open(path, "rb") as f:
         data = f.read()
-    headers = run([objdump, "-p", "-h", path]).stdout
+    headers = run([objdump, "-p", "-h", "-t", path]).stdout
     check(re.search(r"^Time/Date\s+Thu Jan  1 00:00:00 1970$", headers, re.M) is not None,
           "%s: no link time in the PE header" % what)
     check(".debug" not in headers and "SizeOfImage" in headers, "%s: no debug sections" % what)
-    symbols = re.search(r"^PointerToSymbolTable\s+([0-9a-f]+)$", headers, re.M)
-    check(symbols is not None and int(symbols[1], 16) == 0, "%s: no symbol table" % what)
+    check(re.search(r"^SYMBOL TABLE:\nno symbols$", headers, re.M) is not None, "%s: no symbol table" % what)
     dlls = sorted(name.lower() for name in re.findall(r"DLL Name: (\S+)", headers))
     check(set(dlls) <= {"kernel32.dll", "advapi32.dll", "msvcrt.dll"} and "kernel32.dll" in dlls,
           "%s: imports system DLLs only, got %r" % (what, dlls))
@@ -211,7 +216,7 @@ def mode_signed(args):
         f.write(open(leaf_cert).read() + open(ca_cert).read())
 
     dist = os.path.join(out, "dist")
-    data = package(source, extra=["--sign-cert", chain, "--sign-key", leaf_key, "--dist", dist])
+    data = package(source, extra=["--sign-cert", chain, "--sign-key", leaf_key], dist=dist)
     if data is None:
         return
     unpacked = check_zip(data, args.objdump32, args.objdump64, out)
@@ -278,6 +283,7 @@ def mode_creator(args):
                             "prodname": "Varnel Allowlist Creator", "prodver": "8.2", "pubname": PUBLISHER,
                             "issuer": AUTHORITY}
                 got = {key: entry.get(key) for key in expected}
+                print("%s\\%s: %s" % (folder, program, json.dumps(got)))
                 check(got == expected, "%s\\%s in the document: %r" % (folder, program, got))
         publishers = json.dumps(document["inventory"].get("publishers", document["inventory"]))
         check(PUBLISHER in publishers, "the publisher is in the document's publishers")
