@@ -302,6 +302,8 @@ def main():
     parser.add_argument("--arch", choices=FOLDERS)
     parser.add_argument("--prefix")
     args = parser.parse_args()
+    # CTest's log shows each step as it ends, not all of them at the end.
+    sys.stdout.reconfigure(line_buffering=True)
     {"reproducible": mode_reproducible, "signed": mode_signed, "creator": mode_creator}[args.mode](args)
     if failures:
         print("%d check(s) failed" % len(failures))
