@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "platform/product_version.h"
 #include "platform/utf.h"
 
 namespace baseline {
@@ -23,8 +24,10 @@ constexpr std::u16string_view kSpecialCharacters =
 
 const std::u16string& bannerText() {
     static const std::u16string banner =
-        u"Varnel Allowlist Creator v8.2\r\n"
-        u"Copyright (c) 2026 Varnel. All rights reserved.\r\n"
+        // The version resource's product name, version and rights notice, so
+        // that the banner and the file properties never disagree.
+        u"" BASELINE_PRODUCT_NAME " v" BASELINE_VERSION_TEXT "\r\n"
+        u"" BASELINE_COPYRIGHT "\r\n"
         u"\r\n"
         u"This command line application discovers all installed applications and creates the "
         u"allowlist file.\r\n"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/dialogue.h"
+#include "platform/product_version.h"
 #include "memory_platform.h"
 
 namespace baseline {
@@ -174,6 +175,21 @@ TEST(Dialogue, ShowsBannerPromptsAndOneEmptyLineInOrder) {
     EXPECT_NE(bannerText().find(u"\r\n\r\nThis command line application discovers all installed "
                                 u"applications and creates the allowlist file.\r\n\r\n"),
               std::u16string::npos);
+}
+
+// The banner is made from the version header the programs' version resources
+// are made from; what the operator sees must not move with it.
+TEST(Dialogue, BannerIsByteForByteWhatOperatorsKnow) {
+    EXPECT_EQ(bannerText(),
+              u"Varnel Allowlist Creator v8.2\r\n"
+              u"Copyright (c) 2026 Varnel. All rights reserved.\r\n"
+              u"\r\n"
+              u"This command line application discovers all installed applications and creates the "
+              u"allowlist file.\r\n"
+              u"\r\n");
+    EXPECT_STREQ(BASELINE_VERSION_TEXT, "8.2");
+    EXPECT_STREQ(BASELINE_FILE_VERSION_TEXT, "8.2.0.0");
+    EXPECT_STREQ(BASELINE_PRODUCT_NAME " v" BASELINE_VERSION_TEXT, "Varnel Allowlist Creator v8.2");
 }
 
 }  // namespace
