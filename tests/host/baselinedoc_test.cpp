@@ -266,8 +266,8 @@ TEST(Diff, JsonOutputParses) {
     Json::Value root;
     std::istringstream in(out.str());
     ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &root, nullptr)) << out.str();
-    EXPECT_EQ(root["publishers"]["added"][0].asString(), "Pell\"worth");
-    EXPECT_EQ(root["publishers"]["removed"][0].asString(), "Pellworth, LLC");
+    EXPECT_EQ(root["publishers"]["added"][0]["pubname"].asString(), "Pell\"worth");
+    EXPECT_EQ(root["publishers"]["removed"][0]["pubname"].asString(), "Pellworth, LLC");
 }
 
 TEST(Report, ScriptSafeJson) {

@@ -197,11 +197,13 @@ def case_diff(tool):
 
     rc, out, err = tool.run("diff", "--json", "old.json", "new.json")
     data = json.loads(out) if rc == 1 else {}
-    check(data.get("same") is False and data["executables"]["added"] == ["C:\\Apps\\App00001\\added.exe"]
-          and data["publishers"]["removed"] == ["Pellworth, LLC"]
-          and {"field": "fver", "old": "\"1.0.0.0\"", "new": "\"9.9.9.9\""} in
+    check(data.get("same") is False and [e["path"] for e in data["executables"]["added"]] == ["C:\\Apps\\App00001\\added.exe"]
+          and [p["pubname"] for p in data["publishers"]["removed"]] == ["Pellworth, LLC"]
+          and {"field": "fver", "old": "1.0.0.0", "new": "9.9.9.9"} in
           [c for item in data["executables"]["changed"] for c in item["changes"]],
           "diff --json carries the same changes: %d %s" % (rc, out[:400]))
+    check(all(ord(c) < 0x7F for c in out), "diff --json is ASCII: every other character a \\u escape")
+    check_diff_json(data, json.loads(tool.read("old.json")), json.loads(tool.read("new.json")))
 
     tool.write("later.json", make_documents.document(3000, cdate=1765286425))
     later = tool.read("later.json").replace(b"Mon Dec  8 09:33:45 2025", b"Tue Dec  9 10:00:00 2025")
@@ -217,6 +219,78 @@ def case_diff(tool):
           "a cut-off document is trouble, not a difference: %d %s" % (rc, err))
     rc, out, err = tool.run("diff", "old.json", "missing.json")
     check(rc == 2 and "missing.json: cannot be opened (no such file)" in err, "a missing document: exit 2, got %d %s" % (rc, err))
+
+
+# What the diff compares in a file entry, as the document names it.
+ENTRY_FIELDS = ["pubname", "issuer", "serialno", "fver", "prodver", "prodname", "cname", "ifname", "ofname",
+                "mtime", "allowstate", "mutable", "attr", "default", "osdrive"]
+
+
+def same(x, y):
+    """Equal with types: in Python 0 == False, in JSON they differ."""
+    return json.dumps(x, sort_keys=True) == json.dumps(y, sort_keys=True)
+
+
+def check_diff_json(data, old, new):
+    """diff --json field by field against the two documents themselves."""
+    def entries(doc, directories):
+        return {(f["fpath"] + f["fname"]).lower(): f for f in doc["inventory"]["files"]
+                if (f["ftype"] == "directory") == directories}
+
+    def state(f):
+        item = {"path": f["fpath"] + f["fname"], "allowstate": f["allowstate"], "mutable": f["mutable"]}
+        if f["ftype"] == "application":
+            item.update({k: f.get(k) for k in ("pubname", "issuer", "serialno", "fver")})
+        return item
+
+    for kind, directories in (("executables", False), ("directories", True)):
+        a, b = entries(old, directories), entries(new, directories)
+        got = data[kind]
+        check(same(got["added"], [state(b[k]) for k in b if k not in a]),
+              "%s added: each with its state, in the new document's order: %r" % (kind, got["added"]))
+        check(same(got["removed"], [state(a[k]) for k in a if k not in b]), "%s removed with their state" % kind)
+        expected = {}
+        for k in b:
+            if k not in a:
+                continue
+            x, y = a[k], b[k]
+            changes = [{"field": f, "old": x[f], "new": y[f]} for f in ENTRY_FIELDS if f in x and x.get(f) != y.get(f)]
+            if x["fpath"] + x["fname"] != y["fpath"] + y["fname"]:
+                changes.append({"field": "path", "old": x["fpath"] + x["fname"], "new": y["fpath"] + y["fname"]})
+            if changes:
+                expected[y["fpath"] + y["fname"]] = changes
+        reported = {item["name"]: item["changes"] for item in got["changed"]}
+        check(reported.keys() == expected.keys(), "%s changed: the paired entries that differ: %r" % (kind, list(reported)))
+        for name, changes in expected.items():
+            # Each change holds the document's own values: numbers as
+            # numbers, mtime in seconds, booleans as booleans.
+            check(same(sorted(reported.get(name, []), key=lambda c: c["field"]), sorted(changes, key=lambda c: c["field"])),
+                  "%s %s: %r, expected %r" % (kind, name, reported.get(name), changes))
+    summary_old, summary_new = old["inventory"]["discoverysummary"], new["inventory"]["discoverysummary"]
+    counters = [{"field": k, "old": summary_old[k], "new": summary_new[k]} for k in summary_old
+                if k not in ("starttime", "endtime") and summary_old[k] != summary_new[k]]
+    check(same(sorted(data["counters"], key=lambda c: c["field"]), counters),
+          "counters as numbers: %r" % data["counters"])
+    header = [{"field": k, "old": old["inventoryinfo"][k], "new": new["inventoryinfo"][k]} for k in old["inventoryinfo"]
+              if k != "cdate" and old["inventoryinfo"][k] != new["inventoryinfo"][k]]
+    check(same(data["header"], header), "the header: only the run's time differs: %r" % data["header"])
+    pa = {p["pubname"]: p for p in old["inventory"]["publishers"]}
+    pb = {p["pubname"]: p for p in new["inventory"]["publishers"]}
+    publisher = lambda p: dict({"certinfo": []}, **p)
+    check(same(data["publishers"]["added"], [publisher(pb[n]) for n in pb if n not in pa])
+          and same(data["publishers"]["removed"], [publisher(pa[n]) for n in pa if n not in pb]),
+          "publishers added and removed, each as its block in the document: %r" % data["publishers"])
+    certificates = {n: [c for c in pb[n].get("certinfo", []) if c not in pa.get(n, {}).get("certinfo", [])] for n in pb}
+    check(same({item["name"]: [c["new"] for c in item["changes"]] for item in data["certificates"]["added"]},
+               {n: c for n, c in certificates.items() if c})
+          and all(c["field"] == "certificate" and "old" not in c for item in data["certificates"]["added"] for c in item["changes"]),
+          "certificates added as objects with issuer and serialno: %r" % data["certificates"]["added"])
+    da = [d for d in old["inventory"]["directories"]]
+    db = [d for d in new["inventory"]["directories"]]
+    changed = [{"name": y["dirpath"], "changes": [{"field": f, "old": x[f], "new": y[f]} for f in
+                                                   ("allowstate", "mutable", "strictpub", "default", "type", "dirpath") if x[f] != y[f]]}
+               for x, y in zip(da, db) if x != y]
+    check(same(data["alloweddirectories"]["changed"], changed), "allowed directories changed: %r" % data["alloweddirectories"])
 
 
 def case_report(tool):

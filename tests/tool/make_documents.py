@@ -126,8 +126,18 @@ HOSTILE_NAMES = ["<img src=x onerror=alert(1)>.exe", "</script><script>window.__
                  "Ünïcödé 名前.exe", "&amp;&lt;.exe"]
 
 
-def document(entries=1000, title="Reference", cdate=1765186425, hostile=False, variant=None):
+def document(entries=1000, title="Reference", cdate=1765186425, hostile=False, variant=None, extra=()):
+    """`extra`: executables added in a folder of their own, each a dict of
+    keys that replace those of an ordinary signed entry."""
     files, names = tree(entries, hostile)
+    if extra:
+        folder = files[-1]["id"] + 1
+        files.append(directory_entry(folder, 0, "C:\\Apps\\", "Extra"))
+        for n, keys in enumerate(extra):
+            entry = executable_entry(folder + 1 + n, folder, "C:\\Apps\\Extra\\", "extra%d.exe" % n,
+                                     publisher="Example Software Ltd")
+            entry.update(keys)
+            files.append(entry)
     seen = []
     for f in files:
         if "pubname" in f and f["pubname"] not in seen:

@@ -1,6 +1,6 @@
 // Commands of baselinedoc. Documents are read whole, in binary, and never
-// written: the only file the tool creates is a report, and only where no file
-// of that name exists unless --force is given.
+// written: the only files the tool creates are a report and an export, and
+// only where no file of that name exists unless --force is given.
 #include "cli.h"
 
 #include <new>
@@ -11,6 +11,7 @@
 
 #include "diff.h"
 #include "document.h"
+#include "export.h"
 #include "report.h"
 #include "summary.h"
 #include "platform/visible_text.h"
@@ -25,7 +26,8 @@ const char* const kUsage =
     "      writes one, and where it falls short. Exit value 0 when complete, 1 when not.\n"
     "  baselinedoc summary DOC\n"
     "      The header, the counters and the status; the publishers with the executables\n"
-    "      each signed; the unsigned executables; the allowed items that are mutable.\n"
+    "      each signed; the unsigned executables; the allowed items that are mutable,\n"
+    "      and the riskiest of them by name (the first 20 of each kind).\n"
     "  baselinedoc diff [--json] OLD NEW\n"
     "      What changed between two documents, files matched by path without regard to\n"
     "      letter case. Exit value 0 when they are the same but for the run's times,\n"
@@ -34,6 +36,12 @@ const char* const kUsage =
     "      One self-contained HTML page with the header, the counters and tables of\n"
     "      publishers, directories and executables to sort, search and filter. An\n"
     "      existing REPORT.html is replaced only with --force.\n"
+    "  baselinedoc export DOC -o FILE.csv [--table TABLE] [--force]\n"
+    "      One table of DOC as CSV for a spreadsheet, one row per item: TABLE is\n"
+    "      executables (the default), directories, publishers or allowed-directories.\n"
+    "      UTF-8 with a byte order mark, every field quoted; a field that would start a\n"
+    "      formula gets a leading apostrophe. Only a complete document is exported. An\n"
+    "      existing FILE.csv is replaced only with --force.\n"
     "  baselinedoc help, -h or --help (as the first argument)\n"
     "      Shows this text.\n"
     "\n"
@@ -143,6 +151,25 @@ int report(const std::string& name, const std::string& output, bool force, std::
     return 0;
 }
 
+// A spreadsheet has no place for a document's findings, and a table signed
+// off as the whole allowlist must be the whole: an incomplete document is
+// not exported.
+int exportTable(const std::string& name, const std::string& output, CsvTable table, bool force, std::ostream& out,
+                std::ostream& err) {
+    Document document;
+    if (!load(name, document, err)) return 1;
+    if (!document.complete()) {
+        printFindings(name, document, err);
+        err << "baselinedoc: " << visibleUtf8(name) << ": not a complete allowlist document; not exported\n";
+        return 1;
+    }
+    std::ostringstream csv;
+    writeCsv(document, table, csv);
+    if (!tool::writeOutputFile("baselinedoc", {name}, output, csv.str(), force, err)) return 1;
+    out << visibleUtf8(output) << ": written\n";
+    return 0;
+}
+
 int usageError(const std::string& message, std::ostream& err) {
     err << "baselinedoc: " << visibleUtf8(message) << "\n\n" << kUsage;
     return 2;
@@ -153,7 +180,9 @@ int usageError(const std::string& message, std::ostream& err) {
 int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     tool::ToolArguments parsed;
     std::string error;
-    if (!tool::parseToolArguments(arguments, {"--force", "--json"}, parsed, error)) return usageError(error, err);
+    if (!tool::parseToolArguments(arguments, {"--force", "--json"}, parsed, error, {"--table"})) {
+        return usageError(error, err);
+    }
     if (parsed.help) {
         out << kUsage;
         return 0;
@@ -163,6 +192,8 @@ int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out,
     const std::vector<std::string>& files = parsed.files;
     const std::string& output = parsed.output;
     const bool force = parsed.has("--force"), json = parsed.has("--json"), outputGiven = parsed.outputGiven;
+    const std::string* tableName = parsed.value("--table");
+    if (tableName != nullptr && command != "export") return usageError("--table belongs to export", err);
     if (command == "check" || command == "summary") {
         if (files.size() != 1 || outputGiven || force || json) return usageError(command + " takes one document and no options", err);
         return command == "check" ? check(files[0], out, err) : summary(files[0], out, err);
@@ -174,6 +205,16 @@ int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out,
     if (command == "report") {
         if (files.size() != 1 || output.empty() || json) return usageError("report needs DOC and -o REPORT.html", err);
         return report(files[0], output, force, out, err);
+    }
+    if (command == "export") {
+        if (files.size() != 1 || output.empty() || json) return usageError("export needs DOC and -o FILE.csv", err);
+        CsvTable table = CsvTable::executables;
+        if (tableName != nullptr && !csvTableNamed(*tableName, table)) {
+            return usageError("unknown table " + *tableName +
+                                  " (executables, directories, publishers or allowed-directories)",
+                              err);
+        }
+        return exportTable(files[0], output, table, force, out, err);
     }
     return usageError("unknown command " + command, err);
 }

@@ -1,4 +1,4 @@
-// The baselinedoc command line: check, summary, diff and report over files
+// The baselinedoc command line: check, summary, diff, report and export over files
 // named by UTF-8 paths. Returns the process exit value: 0 success (for check,
 // a complete document; for diff, no difference), 1 a refused or failed
 // command (for diff: the documents differ), 2 a usage error (for diff: any

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 #include <ostream>
+#include <sstream>
 
 #include "platform/visible_text.h"
 #include "summary.h"
@@ -38,23 +39,55 @@ std::string quoted(Text text) {
 }
 std::string flag(bool value) { return value ? "true" : "false"; }
 
+Json::Value typed(Text text) { return Json::Value(std::string(text)); }
+Json::Value typed(std::int64_t number) { return Json::Value(static_cast<Json::Int64>(number)); }
+Json::Value typedFlag(bool value) { return Json::Value(value); }
+
 void compareText(std::vector<FieldChange>& changes, const char* field, Text a, Text b) {
-    if (a != b) changes.push_back({field, quoted(a), quoted(b)});
+    if (a != b) changes.push_back({field, quoted(a), quoted(b), typed(a), typed(b)});
 }
 void compareNumber(std::vector<FieldChange>& changes, const char* field, std::int64_t a, std::int64_t b) {
-    if (a != b) changes.push_back({field, std::to_string(a), std::to_string(b)});
+    if (a != b) changes.push_back({field, std::to_string(a), std::to_string(b), typed(a), typed(b)});
 }
 void compareFlag(std::vector<FieldChange>& changes, const char* field, bool a, bool b) {
-    if (a != b) changes.push_back({field, flag(a), flag(b)});
+    if (a != b) changes.push_back({field, flag(a), flag(b), typedFlag(a), typedFlag(b)});
 }
 
 std::string mtimeText(std::int64_t seconds) { return utcText(seconds) + " (" + std::to_string(seconds) + ")"; }
+
+// A signer, a version resource, a certificate: the document's keys and texts.
+Json::Value signerJson(const FileEntry& e) {
+    if (!e.hasSigner) return Json::Value(Json::nullValue);
+    Json::Value v(Json::objectValue);
+    v["pubname"] = typed(e.pubname);
+    v["issuer"] = typed(e.issuer);
+    v["serialno"] = typed(e.serialno);
+    return v;
+}
+Json::Value versionJson(const FileEntry& e) {
+    if (!e.hasVersion) return Json::Value(Json::nullValue);
+    Json::Value v(Json::objectValue);
+    v["cname"] = typed(e.cname);
+    v["fver"] = typed(e.fver);
+    v["ifname"] = typed(e.ifname);
+    v["ofname"] = typed(e.ofname);
+    v["prodname"] = typed(e.prodname);
+    v["prodver"] = typed(e.prodver);
+    return v;
+}
+Json::Value certificateJson(const Certificate& c) {
+    Json::Value v(Json::objectValue);
+    v["issuer"] = typed(c.issuer);
+    v["serialno"] = typed(c.serialno);
+    return v;
+}
 
 std::vector<FieldChange> compareEntries(const FileEntry& a, const FileEntry& b) {
     std::vector<FieldChange> c;
     // The signer first, then the version strings, then the times and states.
     if (a.hasSigner != b.hasSigner) {
-        c.push_back({"signer", a.hasSigner ? quoted(a.pubname) : "(unsigned)", b.hasSigner ? quoted(b.pubname) : "(unsigned)"});
+        c.push_back({"signer", a.hasSigner ? quoted(a.pubname) : "(unsigned)", b.hasSigner ? quoted(b.pubname) : "(unsigned)",
+                     signerJson(a), signerJson(b)});
     } else if (a.hasSigner) {
         compareText(c, "pubname", a.pubname, b.pubname);
         compareText(c, "issuer", a.issuer, b.issuer);
@@ -62,7 +95,7 @@ std::vector<FieldChange> compareEntries(const FileEntry& a, const FileEntry& b) 
     }
     if (a.hasVersion != b.hasVersion) {
         c.push_back({"version", a.hasVersion ? quoted(a.fver) : "(no version resource)",
-                     b.hasVersion ? quoted(b.fver) : "(no version resource)"});
+                     b.hasVersion ? quoted(b.fver) : "(no version resource)", versionJson(a), versionJson(b)});
     } else if (a.hasVersion) {
         compareText(c, "fver", a.fver, b.fver);
         compareText(c, "prodver", a.prodver, b.prodver);
@@ -71,7 +104,7 @@ std::vector<FieldChange> compareEntries(const FileEntry& a, const FileEntry& b) 
         compareText(c, "ifname", a.ifname, b.ifname);
         compareText(c, "ofname", a.ofname, b.ofname);
     }
-    if (a.mtime != b.mtime) c.push_back({"mtime", mtimeText(a.mtime), mtimeText(b.mtime)});
+    if (a.mtime != b.mtime) c.push_back({"mtime", mtimeText(a.mtime), mtimeText(b.mtime), typed(a.mtime), typed(b.mtime)});
     compareNumber(c, "allowstate", a.allowstate, b.allowstate);
     compareFlag(c, "mutable", a.isMutable, b.isMutable);
     compareNumber(c, "attr", a.attr, b.attr);
@@ -187,8 +220,16 @@ void compareFiles(const Document& before, const Document& after, DocumentDiff& d
         auto& removed = directories ? d.directoriesRemoved : d.executablesRemoved;
         auto& added = directories ? d.directoriesAdded : d.executablesAdded;
         auto& changed = directories ? d.directoriesChanged : d.executablesChanged;
-        for (std::size_t i : m.removed) removed.push_back(a[i]->path());
-        for (std::size_t j : m.added) added.push_back(b[j]->path());
+        auto& removedItems = directories ? d.items.directoriesRemoved : d.items.executablesRemoved;
+        auto& addedItems = directories ? d.items.directoriesAdded : d.items.executablesAdded;
+        for (std::size_t i : m.removed) {
+            removed.push_back(a[i]->path());
+            removedItems.push_back(a[i]);
+        }
+        for (std::size_t j : m.added) {
+            added.push_back(b[j]->path());
+            addedItems.push_back(b[j]);
+        }
         for (const auto& [i, j] : m.pairs) {
             auto changes = compareEntries(*a[i], *b[j]);
             if (!changes.empty()) changed.push_back({b[j]->path(), std::move(changes)});
@@ -204,8 +245,14 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
     const Matched m = match(
         a, b, [](const Publisher& p) { return KeyHash().add(p.pubname, false).value(); },
         [](const Publisher& x, const Publisher& y) { return compareExact(x.pubname, y.pubname); });
-    for (std::size_t i : m.removed) d.publishersRemoved.emplace_back(a[i]->pubname);
-    for (std::size_t j : m.added) d.publishersAdded.emplace_back(b[j]->pubname);
+    for (std::size_t i : m.removed) {
+        d.publishersRemoved.emplace_back(a[i]->pubname);
+        d.items.publishersRemoved.push_back(a[i]);
+    }
+    for (std::size_t j : m.added) {
+        d.publishersAdded.emplace_back(b[j]->pubname);
+        d.items.publishersAdded.push_back(b[j]);
+    }
     auto certificateText = [](const Certificate& c) { return "issuer " + quoted(c.issuer) + ", serial " + quoted(c.serialno); };
     for (const auto& [i, j] : m.pairs) {
         const Publisher& p = *a[i];
@@ -216,8 +263,10 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
         compareNumber(c, "type", p.type, q.type);
         if (!c.empty()) d.publishersChanged.push_back({std::string(q.pubname), std::move(c)});
         // A sorted look-up, not a scan per certificate: a publisher of many
-        // certificates must not make the diff quadratic.
-        auto difference = [&](const Publisher& from, const Publisher& to) {
+        // certificates must not make the diff quadratic. The certificates of
+        // `to` that `from` lacks: those new in q are the change's new values,
+        // those gone from p its old ones.
+        auto difference = [&](const Publisher& from, const Publisher& to, bool added) {
             std::vector<std::pair<Text, Text>> there;
             there.reserve(from.certificates.size());
             for (const Certificate& other : from.certificates) there.emplace_back(other.issuer, other.serialno);
@@ -225,18 +274,22 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
             std::vector<FieldChange> extra;
             for (const Certificate& cert : to.certificates) {
                 if (!std::binary_search(there.begin(), there.end(), std::make_pair(cert.issuer, cert.serialno))) {
-                    extra.push_back({"certificate", "", certificateText(cert)});
+                    FieldChange change{"certificate", "", certificateText(cert), std::nullopt, std::nullopt};
+                    (added ? change.newValue : change.oldValue) = certificateJson(cert);
+                    extra.push_back(std::move(change));
                 }
             }
             return extra;
         };
-        if (auto extra = difference(p, q); !extra.empty()) d.certificatesAdded.push_back({std::string(q.pubname), std::move(extra)});
-        if (auto gone = difference(q, p); !gone.empty()) d.certificatesRemoved.push_back({std::string(q.pubname), std::move(gone)});
+        if (auto extra = difference(p, q, true); !extra.empty()) d.certificatesAdded.push_back({std::string(q.pubname), std::move(extra)});
+        if (auto gone = difference(q, p, false); !gone.empty()) d.certificatesRemoved.push_back({std::string(q.pubname), std::move(gone)});
     }
     // A publisher that is new brings its certificates with it.
     for (std::size_t j : m.added) {
         std::vector<FieldChange> certificates;
-        for (const Certificate& cert : b[j]->certificates) certificates.push_back({"certificate", "", certificateText(cert)});
+        for (const Certificate& cert : b[j]->certificates) {
+            certificates.push_back({"certificate", "", certificateText(cert), std::nullopt, certificateJson(cert)});
+        }
         if (!certificates.empty()) d.certificatesAdded.push_back({std::string(b[j]->pubname), std::move(certificates)});
     }
 }
@@ -250,8 +303,14 @@ void compareAllowedDirectories(const Document& before, const Document& after, Do
         [](const AllowedDirectory& x, const AllowedDirectory& y) {
             return compareFolded(withoutTrailingBackslash(x.dirpath), withoutTrailingBackslash(y.dirpath));
         });
-    for (std::size_t i : m.removed) d.allowedDirectoriesRemoved.emplace_back(a[i]->dirpath);
-    for (std::size_t j : m.added) d.allowedDirectoriesAdded.emplace_back(b[j]->dirpath);
+    for (std::size_t i : m.removed) {
+        d.allowedDirectoriesRemoved.emplace_back(a[i]->dirpath);
+        d.items.allowedDirectoriesRemoved.push_back(a[i]);
+    }
+    for (std::size_t j : m.added) {
+        d.allowedDirectoriesAdded.emplace_back(b[j]->dirpath);
+        d.items.allowedDirectoriesAdded.push_back(b[j]);
+    }
     for (const auto& [i, j] : m.pairs) {
         std::vector<FieldChange> c;
         compareNumber(c, "allowstate", a[i]->allowstate, b[j]->allowstate);
@@ -335,16 +394,10 @@ Json::Value fieldsJson(const std::vector<FieldChange>& changes) {
     for (const auto& c : changes) {
         Json::Value v(Json::objectValue);
         v["field"] = c.field;
-        if (!c.before.empty()) v["old"] = c.before;
-        v["new"] = c.after;
-        list.append(v);
+        if (c.oldValue) v["old"] = *c.oldValue;
+        if (c.newValue) v["new"] = *c.newValue;
+        list.append(std::move(v));
     }
-    return list;
-}
-
-Json::Value namesJson(const std::vector<std::string>& names) {
-    Json::Value list(Json::arrayValue);
-    for (const auto& n : names) list.append(n);
     return list;
 }
 
@@ -354,8 +407,48 @@ Json::Value itemsJson(const std::vector<ItemChange>& items) {
         Json::Value v(Json::objectValue);
         v["name"] = item.name;
         v["changes"] = fieldsJson(item.changes);
-        list.append(v);
+        list.append(std::move(v));
     }
+    return list;
+}
+
+// An item found in one document only, with the state a script decides on.
+Json::Value itemJson(const FileEntry& e) {
+    Json::Value v(Json::objectValue);
+    v["path"] = e.path();
+    if (!e.isDirectory) {
+        const Json::Value signer = signerJson(e);
+        for (const char* key : {"pubname", "issuer", "serialno"}) v[key] = signer.isNull() ? signer : signer[key];
+        v["fver"] = e.hasVersion ? typed(e.fver) : Json::Value(Json::nullValue);
+    }
+    v["allowstate"] = typed(e.allowstate);
+    v["mutable"] = e.isMutable;
+    return v;
+}
+Json::Value itemJson(const Publisher& p) {
+    Json::Value v(Json::objectValue);
+    v["pubname"] = typed(p.pubname);
+    v["allowstate"] = typed(p.allowstate);
+    v["mutable"] = p.isMutable;
+    v["type"] = typed(p.type);
+    v["certinfo"] = Json::Value(Json::arrayValue);
+    for (const Certificate& c : p.certificates) v["certinfo"].append(certificateJson(c));
+    return v;
+}
+Json::Value itemJson(const AllowedDirectory& a) {
+    Json::Value v(Json::objectValue);
+    v["dirpath"] = typed(a.dirpath);
+    v["allowstate"] = typed(a.allowstate);
+    v["default"] = a.isDefault;
+    v["mutable"] = a.isMutable;
+    v["strictpub"] = a.strictpub;
+    v["type"] = typed(a.type);
+    return v;
+}
+template <typename Item>
+Json::Value itemsJson(const std::vector<const Item*>& items) {
+    Json::Value list(Json::arrayValue);
+    for (const Item* item : items) list.append(itemJson(*item));
     return list;
 }
 
@@ -403,26 +496,36 @@ void printDiffJson(const std::string& oldName, const std::string& newName, const
     root["header"] = fieldsJson(d.header);
     root["counters"] = fieldsJson(d.counters);
     root["misc"] = fieldsJson(d.misc);
-    root["executables"]["added"] = namesJson(d.executablesAdded);
-    root["executables"]["removed"] = namesJson(d.executablesRemoved);
+    const DocumentDiff::OneSided& items = d.items;
+    root["executables"]["added"] = itemsJson(items.executablesAdded);
+    root["executables"]["removed"] = itemsJson(items.executablesRemoved);
     root["executables"]["changed"] = itemsJson(d.executablesChanged);
-    root["directories"]["added"] = namesJson(d.directoriesAdded);
-    root["directories"]["removed"] = namesJson(d.directoriesRemoved);
+    root["directories"]["added"] = itemsJson(items.directoriesAdded);
+    root["directories"]["removed"] = itemsJson(items.directoriesRemoved);
     root["directories"]["changed"] = itemsJson(d.directoriesChanged);
-    root["publishers"]["added"] = namesJson(d.publishersAdded);
-    root["publishers"]["removed"] = namesJson(d.publishersRemoved);
+    root["publishers"]["added"] = itemsJson(items.publishersAdded);
+    root["publishers"]["removed"] = itemsJson(items.publishersRemoved);
     root["publishers"]["changed"] = itemsJson(d.publishersChanged);
     root["certificates"]["added"] = itemsJson(d.certificatesAdded);
     root["certificates"]["removed"] = itemsJson(d.certificatesRemoved);
-    root["alloweddirectories"]["added"] = namesJson(d.allowedDirectoriesAdded);
-    root["alloweddirectories"]["removed"] = namesJson(d.allowedDirectoriesRemoved);
+    root["alloweddirectories"]["added"] = itemsJson(items.allowedDirectoriesAdded);
+    root["alloweddirectories"]["removed"] = itemsJson(items.allowedDirectoriesRemoved);
     root["alloweddirectories"]["changed"] = itemsJson(d.allowedDirectoriesChanged);
+    // ASCII only: every character past ASCII comes out as a \u escape, so
+    // that no name from a scanned machine reaches a terminal raw, and any
+    // JSON reader still gets the document's exact text back. JsonCpp leaves
+    // DEL as it is; inside this output it can only stand in a string.
     Json::StreamWriterBuilder builder;
     builder["indentation"] = " ";
-    builder["emitUTF8"] = true;
+    builder["emitUTF8"] = false;
     std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
-    writer->write(root, &out);
-    out << "\n";
+    std::ostringstream text;
+    writer->write(root, &text);
+    std::string json = std::move(text).str();
+    for (std::size_t at = json.find('\x7F'); at != std::string::npos; at = json.find('\x7F', at)) {
+        json.replace(at, 1, "\\u007F");
+    }
+    out << json << "\n";
 }
 
 }  // namespace baseline::doc

@@ -3,7 +3,10 @@
 // with one path matches the k-th in the other document).
 #pragma once
 
+#include <json/value.h>
+
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,11 @@ namespace baseline::doc {
 struct FieldChange {
     std::string field;  // the document's key: "pubname", "fver", "mtime", "allowstate"
     std::string before, after;
+    // The same two values typed as the document holds them, for scripts: a
+    // string, a number, a boolean, or an object for a signer, a version
+    // resource or a certificate (null for a signer or resource not there).
+    // A certificate added has no old value, one removed no new value.
+    std::optional<Json::Value> oldValue, newValue;
 };
 
 struct ItemChange {
@@ -34,6 +42,15 @@ struct DocumentDiff {
     std::vector<std::string> allowedDirectoriesAdded, allowedDirectoriesRemoved;
     std::vector<ItemChange> allowedDirectoriesChanged;
     std::vector<FieldChange> misc;
+
+    // The items behind the added and removed names above, in the same order,
+    // for the typed output. They point into the compared documents, which
+    // must outlive the diff.
+    struct OneSided {
+        std::vector<const FileEntry*> executablesAdded, executablesRemoved, directoriesAdded, directoriesRemoved;
+        std::vector<const Publisher*> publishersAdded, publishersRemoved;
+        std::vector<const AllowedDirectory*> allowedDirectoriesAdded, allowedDirectoriesRemoved;
+    } items;
 
     bool same() const;
 };

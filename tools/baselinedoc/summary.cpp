@@ -146,6 +146,53 @@ void printSummary(const std::string& name, const Document& document, std::ostrea
         << "  executables:           " << t.mutableAllowedExecutables << " of " << t.allowedExecutables << " allowed\n"
         << "  directory entries:     " << t.mutableAllowedDirectories << " of " << t.allowedDirectories << " allowed\n"
         << "  allowed directories:   " << t.mutableListedDirectories << " of " << document.directories.size() << "\n";
+    printRiskiest(document, out);
+}
+
+namespace {
+
+constexpr std::size_t kRiskyNamesShown = 20;
+
+// The first names of one kind of risky item, and how many there are.
+class RiskyNames {
+public:
+    explicit RiskyNames(const char* title) : title_(title) {}
+    void add(std::string name) {
+        if (names_.size() < kRiskyNamesShown) names_.push_back(std::move(name));
+        ++count_;
+    }
+    void print(std::ostream& out) const {
+        out << "  " << title_ << " (" << count_ << "):\n";
+        for (const std::string& name : names_) out << "    " << visibleUtf8(name) << "\n";
+        if (count_ > names_.size()) out << "    ... and " << count_ - names_.size() << " more\n";
+        if (count_ == 0) out << "    (none)\n";
+    }
+
+private:
+    const char* title_;
+    std::vector<std::string> names_;
+    std::size_t count_ = 0;
+};
+
+}  // namespace
+
+void printRiskiest(const Document& document, std::ostream& out) {
+    RiskyNames executables("allowed executables that are mutable");
+    RiskyNames entries("allowed directory entries that are mutable");
+    RiskyNames directories("allowed directories that are mutable");
+    RiskyNames publishers("publishers allowed by name alone (no certificate in the document)");
+    for (const FileEntry& f : document.files) {
+        if (f.allowstate == 0 || !f.isMutable) continue;
+        (f.isDirectory ? entries : executables).add(f.path());
+    }
+    for (const AllowedDirectory& d : document.directories) {
+        if (d.isMutable) directories.add(std::string(d.dirpath));
+    }
+    for (const Publisher& p : document.publishers) {
+        if (p.allowstate != 0 && p.certificates.empty()) publishers.add(std::string(p.pubname));
+    }
+    out << "\nThe riskiest items by name:\n";
+    for (const RiskyNames* names : {&executables, &entries, &directories, &publishers}) names->print(out);
 }
 
 }  // namespace baseline::doc

@@ -29,6 +29,11 @@ Tally tally(const Document& document);
 
 void printSummary(const std::string& name, const Document& document, std::ostream& out);
 
+// The allowed items an ordinary user can change and the publishers allowed
+// by their name alone, each by name (the first 20 of each kind), names shown
+// by the one rule for hidden characters. The summary ends with it.
+void printRiskiest(const Document& document, std::ostream& out);
+
 // "2025-12-08 09:33:45 UTC" for seconds since 1970.
 std::string utcText(std::int64_t seconds);
 
