@@ -62,14 +62,15 @@ class Tool:
 
 HYPERLINK = '=HYPERLINK("http://evil.example/","click").exe'
 # Names a scanned machine could hold, and text in the version strings that
-# check lets through (controls live there, not in file names).
+# check lets through (controls, quotes and slashes live there, not in file
+# names).
 HOSTILE = [
-    {"fname": HYPERLINK},
+    {"fname": "=cmd.exe", "ofname": HYPERLINK, "pubname": '@Evil, "Co"', "issuer": '@Evil, "Co" CA'},
     {"fname": "+1.exe", "prodname": "-2"},
     {"fname": "-2.exe", "cname": "@SUM(A1)"},
     {"fname": "@x.exe", "fver": "=1+1"},
     {"fname": "invoice\u202Egpj.exe"},
-    {"fname": "quote\"comma,both.exe", "prodname": "tab\tinside", "cname": "cr\rinside"},
+    {"fname": "comma,both.exe", "prodname": "tab\tinside \"quoted\"", "cname": "cr\rinside"},
     {"fname": "lines.exe", "fver": "one\ntwo\r\nthree", "prodver": "\t=1+1", "ofname": "\r=2+2"},
     {"fname": "escape.exe", "ifname": "\x1b]0;pwned\x07\x1b[2J", "cname": "zero\u200bwidth\ufeff"},
     {"fname": "Ünïcödé 名前.exe", "prodname": "'already quoted"},
@@ -148,7 +149,7 @@ def case_executables(tool, doc):
     check(not mismatches, "every field of every executable as the document holds it: %r" % mismatches[:5])
     hostile = {r["Original file name"]: r for r in rows if r["Parent directory"] == "C:\\Apps\\Extra\\"}
     check(hostile.get("'" + HYPERLINK, {}).get("Hidden characters") == "no"
-          and hostile["'" + HYPERLINK]["Path"] == "C:\\Apps\\Extra\\" + HYPERLINK,
+          and hostile["'" + HYPERLINK]["Path"] == "C:\\Apps\\Extra\\=cmd.exe",
           "=HYPERLINK(...) stays text behind an apostrophe, and is no hidden character: %r" % list(hostile))
     check(hostile.get("'+1.exe", {}).get("Product") == "'-2" and hostile.get("'-2.exe", {}).get("Company") == "'@SUM(A1)",
           "+, - and @ get their apostrophe")
@@ -176,8 +177,8 @@ def case_other_tables(tool, doc):
               "--table %s: one row per item in the document's order: %d %s" % (table, rc, err))
     rc, out, err = tool.run("export", "doc.json", "--table", "publishers", "-o", "p.csv")
     header, rows, raw = read_csv(tool.read("p.csv"))
-    evil = [r for r in rows if r["Publisher"] == "<b>Evil & Co</b>"]
-    check(evil and evil[0]["Certificates"] == "1" and evil[0]["Issuer"] == "<b>Evil & Co</b> CA"
+    evil = [r for r in rows if r["Publisher"] == '\'@Evil, "Co"']
+    check(evil and evil[0]["Certificates"] == "1" and evil[0]["Issuer"] == '\'@Evil, "Co" CA'
           and evil[0]["Allowed"] == "yes", "a publisher's certificate and state: %r" % evil)
 
 
@@ -265,7 +266,7 @@ def main():
         # The original file name is the name the file was built under: the
         # same hostile text, where no folder comes in front of it.
         extra = [dict({"ofname": h["fname"]}, **h) for h in HOSTILE]
-        data = make_documents.document(300, hostile=True, extra=extra)
+        data = make_documents.document(300, extra=extra)
         tool.write("doc.json", data)
         rc, out, err = tool.run("check", "doc.json")
         check(rc == 0, "the hostile document is complete: %s" % out[-500:])
