@@ -51,31 +51,8 @@ const char* const kUsage =
 
 namespace {
 
-std::filesystem::path pathOf(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 bool readFile(const std::string& name, std::string& bytes, std::ostream& err) {
-    std::error_code code;
-    const auto path = pathOf(name);
-    if (std::filesystem::is_directory(path, code)) {
-        err << "baselineconf: " << name << ": is a directory\n";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "baselineconf: " << name << ": cannot be opened"
-            << (std::filesystem::exists(path, code) ? "" : " (no such file)") << "\n";
-        return false;
-    }
-    std::ostringstream all;
-    all << in.rdbuf();
-    if (in.bad()) {
-        err << "baselineconf: " << name << ": cannot be read\n";
-        return false;
-    }
-    bytes = std::move(all).str();
-    return true;
+    return tool::readWholeFile("baselineconf", name, bytes, err);
 }
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "diff.h"
@@ -110,9 +111,18 @@ int diff(const std::string& oldName, const std::string& newName, bool json, std:
     Document before, after;
     std::ostringstream oldErrors, newErrors;
     bool oldRead = false, newRead = false;
-    std::thread other([&] { newRead = load(newName, after, newErrors); });
+    std::thread other;
+    try {
+        other = std::thread([&] { newRead = load(newName, after, newErrors); });
+    } catch (const std::system_error&) {
+        // A process near its limits may get no second thread: one after the other then.
+    }
     oldRead = load(oldName, before, oldErrors);
-    other.join();
+    if (other.joinable()) {
+        other.join();
+    } else {
+        newRead = load(newName, after, newErrors);
+    }
     err << oldErrors.str() << newErrors.str();
     if (!oldRead || !newRead) return 2;
     // Comparing what could not be read whole would report its missing part as
@@ -137,12 +147,26 @@ int diff(const std::string& oldName, const std::string& newName, bool json, std:
     return result.same() ? 0 : 1;
 }
 
+// Exit 1 of diff means "different": memory that runs out while comparing is
+// trouble, and whatever was printed before it is no answer.
+int guardedDiff(const std::string& oldName, const std::string& newName, bool json, std::ostream& out,
+                std::ostream& err) {
+    try {
+        return diff(oldName, newName, json, out, err);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    out.flush();
+    err << "\nbaselinedoc: not enough memory to compare the documents; nothing printed above is the answer\n";
+    return 2;
+}
+
 int report(const std::string& name, const std::string& output, bool force, std::ostream& out, std::ostream& err) {
     Document document;
     if (!load(name, document, err)) return 1;
     std::ostringstream page;
     writeReport(name, document, page);
-    if (!tool::writeOutputFile("baselinedoc", {name}, output, page.str(), force, err)) return 1;
+    if (!tool::writeOutputFile("baselinedoc", {name}, output, tool::wholeText(page), force, err)) return 1;
     if (!document.complete()) {
         err << "baselinedoc: " << visibleUtf8(name) << ": not a complete allowlist document ("
             << document.findingCount << " findings, listed at the top of the report)\n";
@@ -165,7 +189,7 @@ int exportTable(const std::string& name, const std::string& output, CsvTable tab
     }
     std::ostringstream csv;
     writeCsv(document, table, csv);
-    if (!tool::writeOutputFile("baselinedoc", {name}, output, csv.str(), force, err)) return 1;
+    if (!tool::writeOutputFile("baselinedoc", {name}, output, tool::wholeText(csv), force, err)) return 1;
     out << visibleUtf8(output) << ": written\n";
     return 0;
 }
@@ -200,7 +224,7 @@ int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out,
     }
     if (command == "diff") {
         if (files.size() != 2 || outputGiven || force) return usageError("diff takes OLD and NEW, and --json", err);
-        return diff(files[0], files[1], json, out, err);
+        return guardedDiff(files[0], files[1], json, out, err);
     }
     if (command == "report") {
         if (files.size() != 1 || output.empty() || json) return usageError("report needs DOC and -o REPORT.html", err);

@@ -12,6 +12,7 @@
 
 #include "platform/visible_text.h"
 #include "summary.h"
+#include "tool_files.h"
 
 namespace baseline::doc {
 
@@ -29,7 +30,7 @@ namespace {
 // A value of the document in double quotes, its own quotes as \", so that
 // where it begins and ends is plain. Hidden characters are escaped when the
 // line is printed.
-std::string quoted(Text text) {
+std::string quotedText(Text text) {
     std::string out = "\"";
     for (const char c : text) {
         if (c == '"') out += '\\';
@@ -44,7 +45,7 @@ Json::Value typed(std::int64_t number) { return Json::Value(static_cast<Json::In
 Json::Value typedFlag(bool value) { return Json::Value(value); }
 
 void compareText(std::vector<FieldChange>& changes, const char* field, Text a, Text b) {
-    if (a != b) changes.push_back({field, quoted(a), quoted(b), typed(a), typed(b)});
+    if (a != b) changes.push_back({field, quotedText(a), quotedText(b), typed(a), typed(b)});
 }
 void compareNumber(std::vector<FieldChange>& changes, const char* field, std::int64_t a, std::int64_t b) {
     if (a != b) changes.push_back({field, std::to_string(a), std::to_string(b), typed(a), typed(b)});
@@ -86,7 +87,7 @@ std::vector<FieldChange> compareEntries(const FileEntry& a, const FileEntry& b) 
     std::vector<FieldChange> c;
     // The signer first, then the version strings, then the times and states.
     if (a.hasSigner != b.hasSigner) {
-        c.push_back({"signer", a.hasSigner ? quoted(a.pubname) : "(unsigned)", b.hasSigner ? quoted(b.pubname) : "(unsigned)",
+        c.push_back({"signer", a.hasSigner ? quotedText(a.pubname) : "(unsigned)", b.hasSigner ? quotedText(b.pubname) : "(unsigned)",
                      signerJson(a), signerJson(b)});
     } else if (a.hasSigner) {
         compareText(c, "pubname", a.pubname, b.pubname);
@@ -94,8 +95,8 @@ std::vector<FieldChange> compareEntries(const FileEntry& a, const FileEntry& b) 
         compareText(c, "serialno", a.serialno, b.serialno);
     }
     if (a.hasVersion != b.hasVersion) {
-        c.push_back({"version", a.hasVersion ? quoted(a.fver) : "(no version resource)",
-                     b.hasVersion ? quoted(b.fver) : "(no version resource)", versionJson(a), versionJson(b)});
+        c.push_back({"version", a.hasVersion ? quotedText(a.fver) : "(no version resource)",
+                     b.hasVersion ? quotedText(b.fver) : "(no version resource)", versionJson(a), versionJson(b)});
     } else if (a.hasVersion) {
         compareText(c, "fver", a.fver, b.fver);
         compareText(c, "prodver", a.prodver, b.prodver);
@@ -253,7 +254,7 @@ void comparePublishers(const Document& before, const Document& after, DocumentDi
         d.publishersAdded.emplace_back(b[j]->pubname);
         d.items.publishersAdded.push_back(b[j]);
     }
-    auto certificateText = [](const Certificate& c) { return "issuer " + quoted(c.issuer) + ", serial " + quoted(c.serialno); };
+    auto certificateText = [](const Certificate& c) { return "issuer " + quotedText(c.issuer) + ", serial " + quotedText(c.serialno); };
     for (const auto& [i, j] : m.pairs) {
         const Publisher& p = *a[i];
         const Publisher& q = *b[j];
@@ -366,7 +367,7 @@ namespace {
 void printNames(const char* title, const char* mark, const std::vector<std::string>& names, std::ostream& out) {
     if (names.empty()) return;
     out << "\n" << title << " (" << names.size() << "):\n";
-    for (const auto& name : names) out << "  " << mark << " " << visibleUtf8(quoted(name)) << "\n";
+    for (const auto& name : names) out << "  " << mark << " " << visibleUtf8(quotedText(name)) << "\n";
 }
 
 void printFields(const std::vector<FieldChange>& changes, const char* indent, std::ostream& out) {
@@ -384,7 +385,7 @@ void printItems(const char* title, const char* mark, const std::vector<ItemChang
     if (items.empty()) return;
     out << "\n" << title << " (" << items.size() << "):\n";
     for (const auto& item : items) {
-        out << "  " << mark << " " << visibleUtf8(quoted(item.name)) << "\n";
+        out << "  " << mark << " " << visibleUtf8(quotedText(item.name)) << "\n";
         printFields(item.changes, "      ", out);
     }
 }
@@ -521,7 +522,7 @@ void printDiffJson(const std::string& oldName, const std::string& newName, const
     std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
     std::ostringstream text;
     writer->write(root, &text);
-    std::string json = std::move(text).str();
+    std::string json = tool::wholeText(text);
     for (std::size_t at = json.find('\x7F'); at != std::string::npos; at = json.find('\x7F', at)) {
         json.replace(at, 1, "\\u007F");
     }

@@ -4,6 +4,7 @@
 #include "tool_files.h"
 
 #include <fstream>
+#include <new>
 #include <ostream>
 #include <sstream>
 #include <system_error>
@@ -35,15 +36,19 @@ bool readWholeFile(const char* program, const std::string& name, std::string& by
     const std::streamoff size = in.tellg();
     in.seekg(0, std::ios::beg);
     if (size < 0 || !in) {
-        // Not a regular file (a pipe): read it as a stream.
+        // Not a regular file (a pipe): read it in pieces. Not through a
+        // string stream: one that cannot grow keeps what it has and says
+        // nothing, and a part of a document would pass for the whole.
         in.clear();
-        std::ostringstream all;
-        all << in.rdbuf();
+        bytes.clear();
+        char piece[1 << 16];
+        while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+            bytes.append(piece, static_cast<std::size_t>(in.gcount()));
+        }
         if (in.bad()) {
             err << program << ": " << visibleUtf8(name) << ": cannot be read\n";
             return false;
         }
-        bytes = std::move(all).str();
         return true;
     }
     bytes.resize(static_cast<std::size_t>(size));
@@ -83,11 +88,24 @@ bool writeOutputFile(const char* program, const std::vector<std::string>& inputs
         return refuse(error + (replace ? "; the existing file is unchanged" : ""));
     }
     bool existed = false;
-    if (!fileops::publish(temporary, output, replace, existed, error)) {
+    bool published = false;
+    try {
+        published = fileops::publish(temporary, output, replace, existed, error);
+    } catch (...) {
+        // Memory that runs out here must not leave the temporary file behind.
+        fileops::removeQuietly(temporary);
+        throw;
+    }
+    if (!published) {
         fileops::removeQuietly(temporary);
         return refuse(existed ? "already exists; use --force to replace it" : error);
     }
     return true;
+}
+
+std::string wholeText(std::ostringstream& stream) {
+    if (!stream) throw std::bad_alloc();
+    return std::move(stream).str();
 }
 
 bool ToolArguments::has(const std::string& name) const {

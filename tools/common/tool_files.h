@@ -16,6 +16,11 @@ std::filesystem::path pathOfUtf8(const std::string& utf8);
 // after "`program`: `name`: ", and returns false.
 bool readWholeFile(const char* program, const std::string& name, std::string& bytes, std::ostream& err);
 
+// The text written to `stream`, taken out of it. A string stream that runs
+// out of memory only sets its state and keeps a part; that is std::bad_alloc
+// here, so that a part is never written or printed as the whole.
+std::string wholeText(std::ostringstream& stream);
+
 // Writes `bytes` to `output` so that an existing file is either replaced whole
 // (only with `replace`) or left byte for byte as it was: never through a
 // symbolic link, never over one of `inputs`, never half-written. On refusal
