@@ -27,37 +27,7 @@ import zipfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_documents  # noqa: E402
 
-failures = []
-passes = []
-
-
-def check(condition, what):
-    (passes if condition else failures).append(what)
-    if not condition:
-        print("FAIL: " + what)
-
-
-class Tool:
-    def __init__(self, command, workdir):
-        self.command, self.workdir = command, workdir
-
-    def run(self, *args):
-        done = subprocess.run(self.command + list(args), cwd=self.workdir, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=300,
-                              env=dict(os.environ, WINEDEBUG="-all", LANG="C.UTF-8"))
-        text = lambda b: b.decode("utf-8", "replace").replace("\r\n", "\n")
-        return done.returncode, text(done.stdout), text(done.stderr)
-
-    def path(self, name):
-        return os.path.join(self.workdir, name)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
+from tool_checks import Tool, check, failures, passes, verdict  # noqa: E402,F401
 
 
 HYPERLINK = '=HYPERLINK("http://evil.example/","click").exe'
@@ -280,8 +250,7 @@ def main():
             case_libreoffice(tool, soffice)
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    print("%d passed, %d failed" % (len(passes), len(failures)))
-    return 1 if failures else 0
+    return verdict()
 
 
 if __name__ == "__main__":

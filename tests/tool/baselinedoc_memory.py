@@ -18,15 +18,9 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_documents  # noqa: E402
+from tool_checks import check, verdict  # noqa: E402
 
 MiB = 1 << 20
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL: " + what)
 
 
 def run(command, workdir, limit=None):
@@ -113,8 +107,7 @@ def main():
             print("%s: ran out under %d limits, answered under %d" % (what, ran_out, answered))
             check(ran_out > 0, what + ": some limit is too small for it, so the failure path ran")
             check(answered > 0, what + ": the largest limit is enough")
-    print("%s" % ("FAILED: %d" % len(failures) if failures else "all passed"))
-    return 1 if failures else 0
+    return verdict()
 
 
 if __name__ == "__main__":
