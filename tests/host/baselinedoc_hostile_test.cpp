@@ -4,7 +4,10 @@
 // file's name; a diff of one path repeated many times pairs them in order.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -196,6 +199,48 @@ TEST(ToolArguments, HelpOnlyFirstAndDoubleDashEndsTheOptions) {
     std::string out, err;
     EXPECT_EQ(run({"check", "help"}, out, err), 1);  // no such file, not the usage
     EXPECT_EQ(err, "baselinedoc: help: cannot be opened (no such file)\n");
+}
+
+// Memory that runs out inside a command of either tool is one line and exit 1,
+// after what the command had printed; a string stream that could not grow is
+// that failure, not a part of its text.
+TEST(ToolMemory, RunningOutIsOneLineAndExitOne) {
+    struct Case {
+        const char* name;
+        std::function<int(std::ostream&)> command;
+        int exit;
+        const char* out;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"answers", [](std::ostream& o) { o << "done\n"; return 3; }, 3, "done\n", ""},
+        {"bad_alloc after a line",
+         [](std::ostream& o) -> int { o << "half\n"; throw std::bad_alloc(); }, 1, "half\n",
+         "baselineconf: not enough memory\n"},
+        {"length_error", [](std::ostream&) -> int { throw std::length_error("vector"); }, 1, "",
+         "baselineconf: not enough memory\n"},
+        {"a failed string stream",
+         [](std::ostream&) {
+             std::ostringstream page;
+             page << "part";
+             page.setstate(std::ios::badbit);
+             return static_cast<int>(tool::wholeText(page).size());
+         },
+         1, "", "baselineconf: not enough memory\n"},
+        {"a whole string stream",
+         [](std::ostream&) {
+             std::ostringstream page;
+             page << "whole";
+             return static_cast<int>(tool::wholeText(page).size());
+         },
+         5, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out, err;
+        EXPECT_EQ(tool::exitValueGuarded("baselineconf", [&] { return c.command(out); }, out, err), c.exit) << c.name;
+        EXPECT_EQ(out.str(), c.out) << c.name;
+        EXPECT_EQ(err.str(), c.err) << c.name;
+    }
 }
 
 // A document of one path many times over (a hostile or a broken one: the

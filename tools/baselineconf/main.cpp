@@ -22,14 +22,19 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     const std::vector<std::string> arguments = baseline::tool::utf8Arguments(argc, argv);
     baseline::PlatformConfigEnvironment environment(platform);
-    return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr);
+    return baseline::tool::exitValueGuarded(
+        "baselineconf", [&] { return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr); },
+        std::cout, std::cerr);
 }
 #else
 #include "host_environment.h"
+#include "tool_files.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     baseline::tool::HostConfigEnvironment environment;
-    return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr);
+    return baseline::tool::exitValueGuarded(
+        "baselineconf", [&] { return baseline::tool::runBaselineconf(arguments, environment, std::cout, std::cerr); },
+        std::cout, std::cerr);
 }
 #endif

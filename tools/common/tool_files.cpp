@@ -7,6 +7,7 @@
 #include <new>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 #include "platform/file_publish.h"
@@ -101,6 +102,18 @@ bool writeOutputFile(const char* program, const std::vector<std::string>& inputs
         return refuse(existed ? "already exists; use --force to replace it" : error);
     }
     return true;
+}
+
+int exitValueGuarded(const char* program, const std::function<int()>& command, std::ostream& out,
+                     std::ostream& err) {
+    try {
+        return command();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    out.flush();
+    err << program << ": not enough memory\n";
+    return 1;
 }
 
 std::string wholeText(std::ostringstream& stream) {

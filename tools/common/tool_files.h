@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <utility>
@@ -20,6 +21,12 @@ bool readWholeFile(const char* program, const std::string& name, std::string& by
 // out of memory only sets its state and keeps a part; that is std::bad_alloc
 // here, so that a part is never written or printed as the whole.
 std::string wholeText(std::ostringstream& stream);
+
+// Runs a tool's `command` and gives its exit value. Memory that runs out
+// anywhere in it is "`program`: not enough memory" and exit 1, never an
+// abort: the tools read files an attacker may have shaped.
+int exitValueGuarded(const char* program, const std::function<int()>& command, std::ostream& out,
+                     std::ostream& err);
 
 // Writes `bytes` to `output` so that an existing file is either replaced whole
 // (only with `replace`) or left byte for byte as it was: never through a
