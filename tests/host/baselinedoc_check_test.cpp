@@ -9,19 +9,13 @@
 
 #include "document.h"
 #include "json_scan.h"
-#include "worked_example.h"
+#include "document_text.h"
 
 namespace baseline::doc {
 namespace {
 
-std::string workedExample() { return testing::joinLines(testing::kWorkedExample); }
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
+using testing::replaced;
+using testing::workedExample;
 
 std::string findingsText(const Document& d) {
     std::string all;

@@ -16,19 +16,13 @@
 #include "document.h"
 #include "summary.h"
 #include "tool_files.h"
-#include "worked_example.h"
+#include "document_text.h"
 
 namespace baseline::doc {
 namespace {
 
-std::string workedExample() { return testing::joinLines(testing::kWorkedExample); }
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
+using testing::replaced;
+using testing::workedExample;
 
 // The worked example with names a hostile machine could give: a file name that
 // reverses itself, a version string that forges a line of the diff, a host name

@@ -12,19 +12,13 @@
 #include "json_scan.h"
 #include "report.h"
 #include "summary.h"
-#include "worked_example.h"
+#include "document_text.h"
 
 namespace baseline::doc {
 namespace {
 
-std::string workedExample() { return testing::joinLines(testing::kWorkedExample); }
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
+using testing::replaced;
+using testing::workedExample;
 
 struct SyntaxCase {
     const char* name;
