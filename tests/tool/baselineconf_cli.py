@@ -10,40 +10,19 @@ names, so the same test serves both builds."""
 import argparse
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 
-failures = []
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tool_checks  # noqa: E402
+from tool_checks import check, failures  # noqa: E402
 
 
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL: " + what)
-
-
-class Tool:
-    def __init__(self, command, workdir):
-        self.command, self.workdir = command, workdir
-
+class Tool(tool_checks.Tool):
     def run(self, *args):
-        done = subprocess.run(self.command + list(args), cwd=self.workdir, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=120,
-                              env=dict(os.environ, WINEDEBUG="-all", LANG="C.UTF-8"))
-        text = lambda b: b.decode("utf-8", "replace").replace("\r\n", "\n")
-        return done.returncode, done.stdout, text(done.stdout), text(done.stderr)
-
-    def path(self, name):
-        return os.path.join(self.workdir, name)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
+        """Exit value, the output's bytes, and output and errors as text."""
+        code, out, err = self.run_bytes(*args)
+        return code, out, tool_checks.text(out), tool_checks.text(err)
 
 
 def round_trips(tool, configs):

@@ -25,12 +25,17 @@ class Tool:
     def __init__(self, command, workdir):
         self.command, self.workdir = command, workdir
 
-    def run(self, *args):
+    def run_bytes(self, *args):
+        """Exit value, standard output and standard error as bytes."""
         done = subprocess.run(self.command + list(args), cwd=self.workdir, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=300,
                               env=dict(os.environ, WINEDEBUG="-all", LANG="C.UTF-8"))
-        text = lambda b: b.decode("utf-8", "replace").replace("\r\n", "\n")
-        return done.returncode, text(done.stdout), text(done.stderr)
+        return done.returncode, done.stdout, done.stderr
+
+    def run(self, *args):
+        """Exit value, standard output and standard error as text, CR LF as LF."""
+        code, out, err = self.run_bytes(*args)
+        return code, text(out), text(err)
 
     def path(self, name):
         return os.path.join(self.workdir, name)
@@ -42,3 +47,7 @@ class Tool:
     def read(self, name):
         with open(self.path(name), "rb") as f:
             return f.read()
+
+
+def text(data):
+    return data.decode("utf-8", "replace").replace("\r\n", "\n")
