@@ -17,6 +17,7 @@
 #include "summary.h"
 #include "platform/visible_text.h"
 #include "tool_files.h"
+#include "workbook.h"
 
 namespace baseline::doc {
 
@@ -43,6 +44,11 @@ const char* const kUsage =
     "      UTF-8 with a byte order mark, every field quoted; a field that would start a\n"
     "      formula gets a leading apostrophe. Only a complete document is exported. An\n"
     "      existing FILE.csv is replaced only with --force.\n"
+    "  baselinedoc export DOC -o FILE.xlsx [--format xlsx] [--force]\n"
+    "      Every table of DOC in one workbook (a name ending in .xlsx, or --format xlsx):\n"
+    "      sheets Summary, Executables, Directories, Publishers, Allowed directories and\n"
+    "      Certificates (one row per certificate). The document's text stays text in\n"
+    "      every cell, whatever it looks like; times are dates beside their number.\n"
     "  baselinedoc help, -h or --help (as the first argument)\n"
     "      Shows this text.\n"
     "\n"
@@ -175,11 +181,18 @@ int report(const std::string& name, const std::string& output, bool force, std::
     return 0;
 }
 
+// A file name ending in ".xlsx", in any letter case.
+bool namesWorkbook(const std::string& output) {
+    constexpr std::string_view kExtension = ".xlsx";
+    if (output.size() < kExtension.size()) return false;
+    return lowerAscii(std::string_view(output).substr(output.size() - kExtension.size())) == kExtension;
+}
+
 // A spreadsheet has no place for a document's findings, and a table signed
 // off as the whole allowlist must be the whole: an incomplete document is
 // not exported.
-int exportTable(const std::string& name, const std::string& output, CsvTable table, bool force, std::ostream& out,
-                std::ostream& err) {
+int exportTable(const std::string& name, const std::string& output, const CsvTable* table, bool force,
+                std::ostream& out, std::ostream& err) {
     Document document;
     if (!load(name, document, err)) return 1;
     if (!document.complete()) {
@@ -187,8 +200,16 @@ int exportTable(const std::string& name, const std::string& output, CsvTable tab
         err << "baselinedoc: " << visibleUtf8(name) << ": not a complete allowlist document; not exported\n";
         return 1;
     }
+    if (table == nullptr) {
+        const auto produce = [&](const std::string& scratch, std::string& error) {
+            return writeWorkbook(document, scratch, error);
+        };
+        if (!tool::writeOutputFileFrom("baselinedoc", {name}, output, produce, force, err)) return 1;
+        out << visibleUtf8(output) << ": written\n";
+        return 0;
+    }
     std::ostringstream csv;
-    writeCsv(document, table, csv);
+    writeCsv(document, *table, csv);
     if (!tool::writeOutputFile("baselinedoc", {name}, output, tool::wholeText(csv), force, err)) return 1;
     out << visibleUtf8(output) << ": written\n";
     return 0;
@@ -204,7 +225,7 @@ int usageError(const std::string& message, std::ostream& err) {
 int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     tool::ToolArguments parsed;
     std::string error;
-    if (!tool::parseToolArguments(arguments, {"--force", "--json"}, parsed, error, {"--table"})) {
+    if (!tool::parseToolArguments(arguments, {"--force", "--json"}, parsed, error, {"--table", "--format"})) {
         return usageError(error, err);
     }
     if (parsed.help) {
@@ -217,7 +238,9 @@ int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out,
     const std::string& output = parsed.output;
     const bool force = parsed.has("--force"), json = parsed.has("--json"), outputGiven = parsed.outputGiven;
     const std::string* tableName = parsed.value("--table");
+    const std::string* format = parsed.value("--format");
     if (tableName != nullptr && command != "export") return usageError("--table belongs to export", err);
+    if (format != nullptr && command != "export") return usageError("--format belongs to export", err);
     if (command == "check" || command == "summary") {
         if (files.size() != 1 || outputGiven || force || json) return usageError(command + " takes one document and no options", err);
         return command == "check" ? check(files[0], out, err) : summary(files[0], out, err);
@@ -231,14 +254,23 @@ int runBaselinedoc(const std::vector<std::string>& arguments, std::ostream& out,
         return report(files[0], output, force, out, err);
     }
     if (command == "export") {
-        if (files.size() != 1 || output.empty() || json) return usageError("export needs DOC and -o FILE.csv", err);
+        if (files.size() != 1 || output.empty() || json) {
+            return usageError("export needs DOC and -o FILE.csv or -o FILE.xlsx", err);
+        }
+        if (format != nullptr && *format != "csv" && *format != "xlsx") {
+            return usageError("unknown format " + *format + " (csv or xlsx)", err);
+        }
+        if (format != nullptr ? *format == "xlsx" : namesWorkbook(output)) {
+            if (tableName != nullptr) return usageError("--table belongs to the CSV export: a workbook holds every table", err);
+            return exportTable(files[0], output, nullptr, force, out, err);
+        }
         CsvTable table = CsvTable::executables;
         if (tableName != nullptr && !csvTableNamed(*tableName, table)) {
             return usageError("unknown table " + *tableName +
                                   " (executables, directories, publishers or allowed-directories)",
                               err);
         }
-        return exportTable(files[0], output, table, force, out, err);
+        return exportTable(files[0], output, &table, force, out, err);
     }
     return usageError("unknown command " + command, err);
 }

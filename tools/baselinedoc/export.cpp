@@ -56,95 +56,87 @@ std::string quotedField(std::string_view field) {
     return out;
 }
 
-// One record: its fields in order, and whether any text needed an escape,
-// which becomes the last column.
-class Record {
+// One record at a time: its fields in order, and whether any text needed an
+// escape, which becomes the last column.
+class CsvSink : public RowSink {
 public:
-    Record& text(std::string_view value) {
-        fields_.push_back(csvTextField(value, hidden_));
-        return *this;
+    explicit CsvSink(std::ostream& out) : out_(out) {}
+    void header(const Column* columns, std::size_t count) override {
+        for (std::size_t i = 0; i < count; ++i) out_ << quotedField(columns[i].title) << ",";
+        out_ << quotedField("Hidden characters") << "\r\n";
     }
+    void text(std::string_view value) override { fields_.push_back(csvTextField(value, hidden_)); }
     // Numbers are the tool's own digits, never the document's text, so a
     // minus sign in front is a negative number and stays one.
-    Record& number(std::int64_t value) {
-        fields_.push_back(quotedField(std::to_string(value)));
-        return *this;
-    }
-    Record& flag(bool value) {
-        fields_.push_back(quotedField(value ? "yes" : "no"));
-        return *this;
-    }
-    Record& time(std::int64_t seconds) {
-        fields_.push_back(quotedField(isoUtc(seconds)));
-        return *this;
-    }
-    Record& blank() {
-        fields_.push_back("\"\"");
-        return *this;
-    }
-    void writeTo(std::ostream& out) {
+    void number(std::int64_t value) override { fields_.push_back(quotedField(std::to_string(value))); }
+    void flag(bool value) override { fields_.push_back(quotedField(value ? "yes" : "no")); }
+    void time(std::int64_t seconds) override { fields_.push_back(quotedField(isoUtc(seconds))); }
+    void blank() override { fields_.push_back("\"\""); }
+    void endRow() override {
         flag(hidden_);
-        for (std::size_t i = 0; i < fields_.size(); ++i) out << (i == 0 ? "" : ",") << fields_[i];
-        out << "\r\n";
+        for (std::size_t i = 0; i < fields_.size(); ++i) out_ << (i == 0 ? "" : ",") << fields_[i];
+        out_ << "\r\n";
+        fields_.clear();
+        hidden_ = false;
     }
 
 private:
+    std::ostream& out_;
     std::vector<std::string> fields_;
     bool hidden_ = false;
 };
 
 template <std::size_t N>
-void writeHeader(const std::array<const char*, N>& titles, std::ostream& out) {
-    for (const char* title : titles) out << quotedField(title) << ",";
-    out << quotedField("Hidden characters") << "\r\n";
+void header(const std::array<Column, N>& columns, RowSink& sink) {
+    sink.header(columns.data(), columns.size());
 }
 
-constexpr std::array kExecutableColumns = {
-    "Path", "Publisher", "Signed", "Issuer", "Serial number", "File version", "Product", "Product version",
-    "Company", "Original file name", "Internal name", "Modified (UTC)", "Allowed", "Mutable", "Default",
-    "Attributes", "System drive", "Parent directory", "Id", "Parent id"};
+constexpr std::array<Column, 20> kExecutableColumns = {{
+    {"Path"}, {"Publisher"}, {"Signed"}, {"Issuer"}, {"Serial number"}, {"File version"}, {"Product"},
+    {"Product version"}, {"Company"}, {"Original file name"}, {"Internal name"}, {"Modified (UTC)", "Modified (seconds since 1970)"},
+    {"Allowed"}, {"Mutable"}, {"Default"}, {"Attributes"}, {"System drive"}, {"Parent directory"}, {"Id"},
+    {"Parent id"}}};
 
-void writeExecutables(const Document& document, std::ostream& out) {
-    writeHeader(kExecutableColumns, out);
+void writeExecutables(const Document& document, RowSink& r) {
+    header(kExecutableColumns, r);
     for (const FileEntry& f : document.files) {
         if (f.isDirectory) continue;
-        Record r;
-        r.text(f.path()).text(f.pubname).flag(f.hasSigner).text(f.issuer).text(f.serialno);
-        r.text(f.fver).text(f.prodname).text(f.prodver).text(f.cname).text(f.ofname).text(f.ifname);
-        r.time(f.mtime).flag(f.allowstate != 0).flag(f.isMutable).flag(f.isDefault).number(f.attr);
-        r.flag(f.osdrive != 0).text(f.fpath).number(f.id).number(f.pid);
-        r.writeTo(out);
+        r.text(f.path()), r.text(f.pubname), r.flag(f.hasSigner), r.text(f.issuer), r.text(f.serialno);
+        r.text(f.fver), r.text(f.prodname), r.text(f.prodver), r.text(f.cname), r.text(f.ofname), r.text(f.ifname);
+        r.time(f.mtime), r.flag(f.allowstate != 0), r.flag(f.isMutable), r.flag(f.isDefault), r.number(f.attr);
+        r.flag(f.osdrive != 0), r.text(f.fpath), r.number(f.id), r.number(f.pid);
+        r.endRow();
     }
 }
 
-constexpr std::array kDirectoryColumns = {"Path", "Allowed", "Mutable", "Default", "Attributes", "System drive",
-                                          "Modified (UTC)", "Parent directory", "Id", "Parent id"};
+constexpr std::array<Column, 10> kDirectoryColumns = {{{"Path"}, {"Allowed"}, {"Mutable"}, {"Default"},
+                                                       {"Attributes"}, {"System drive"}, {"Modified (UTC)", "Modified (seconds since 1970)"},
+                                                       {"Parent directory"}, {"Id"}, {"Parent id"}}};
 
-void writeDirectories(const Document& document, std::ostream& out) {
-    writeHeader(kDirectoryColumns, out);
+void writeDirectories(const Document& document, RowSink& r) {
+    header(kDirectoryColumns, r);
     for (const FileEntry& f : document.files) {
         if (!f.isDirectory) continue;
-        Record r;
-        r.text(f.path()).flag(f.allowstate != 0).flag(f.isMutable).flag(f.isDefault).number(f.attr);
-        r.flag(f.osdrive != 0).time(f.mtime).text(f.fpath).number(f.id).number(f.pid);
-        r.writeTo(out);
+        r.text(f.path()), r.flag(f.allowstate != 0), r.flag(f.isMutable), r.flag(f.isDefault), r.number(f.attr);
+        r.flag(f.osdrive != 0), r.time(f.mtime), r.text(f.fpath), r.number(f.id), r.number(f.pid);
+        r.endRow();
     }
 }
 
-constexpr std::array kPublisherColumns = {"Publisher", "In the publishers list", "Allowed", "Mutable", "Type",
-                                          "Executables", "Certificates", "Issuer", "Serial number"};
+constexpr std::array<Column, 9> kPublisherColumns = {{{"Publisher"}, {"In the publishers list"}, {"Allowed"},
+                                                      {"Mutable"}, {"Type"}, {"Executables"}, {"Certificates"},
+                                                      {"Issuer"}, {"Serial number"}}};
 
-void writePublishers(const Document& document, std::ostream& out) {
-    writeHeader(kPublisherColumns, out);
-    for (const PublisherCount& p : tally(document).publishers) {
-        Record r;
-        r.text(p.name).flag(p.listed != nullptr);
+void writePublishers(const Tally& counts, RowSink& r) {
+    header(kPublisherColumns, r);
+    for (const PublisherCount& p : counts.publishers) {
+        r.text(p.name), r.flag(p.listed != nullptr);
         if (p.listed != nullptr) {
-            r.flag(p.listed->allowstate != 0).flag(p.listed->isMutable).number(p.listed->type);
+            r.flag(p.listed->allowstate != 0), r.flag(p.listed->isMutable), r.number(p.listed->type);
         } else {
             // A signer of executables that the publishers list leaves out has
             // no state of its own.
-            r.blank().blank().blank();
+            r.blank(), r.blank(), r.blank();
         }
         r.number(static_cast<std::int64_t>(p.executables));
         // Several certificates share one cell, in the document's order, the
@@ -156,20 +148,20 @@ void writePublishers(const Document& document, std::ostream& out) {
             issuers.append(i == 0 ? "" : "; ").append(c.issuer);
             serials.append(i == 0 ? "" : "; ").append(c.serialno);
         }
-        r.number(static_cast<std::int64_t>(count)).text(issuers).text(serials);
-        r.writeTo(out);
+        r.number(static_cast<std::int64_t>(count)), r.text(issuers), r.text(serials);
+        r.endRow();
     }
 }
 
-constexpr std::array kAllowedDirectoryColumns = {"Directory", "Allowed", "Mutable", "Strict publisher", "Default",
-                                                 "Type"};
+constexpr std::array<Column, 6> kAllowedDirectoryColumns = {
+    {{"Directory"}, {"Allowed"}, {"Mutable"}, {"Strict publisher"}, {"Default"}, {"Type"}}};
 
-void writeAllowedDirectories(const Document& document, std::ostream& out) {
-    writeHeader(kAllowedDirectoryColumns, out);
+void writeAllowedDirectories(const Document& document, RowSink& r) {
+    header(kAllowedDirectoryColumns, r);
     for (const AllowedDirectory& d : document.directories) {
-        Record r;
-        r.text(d.dirpath).flag(d.allowstate != 0).flag(d.isMutable).flag(d.strictpub).flag(d.isDefault).number(d.type);
-        r.writeTo(out);
+        r.text(d.dirpath), r.flag(d.allowstate != 0), r.flag(d.isMutable), r.flag(d.strictpub), r.flag(d.isDefault);
+        r.number(d.type);
+        r.endRow();
     }
 }
 
@@ -200,14 +192,20 @@ std::string isoUtc(std::int64_t seconds) {
     return text + "Z";
 }
 
+void writeTable(const Document& document, const Tally& counts, CsvTable table, RowSink& sink) {
+    switch (table) {
+        case CsvTable::executables: writeExecutables(document, sink); break;
+        case CsvTable::directories: writeDirectories(document, sink); break;
+        case CsvTable::publishers: writePublishers(counts, sink); break;
+        case CsvTable::allowedDirectories: writeAllowedDirectories(document, sink); break;
+    }
+}
+
 void writeCsv(const Document& document, CsvTable table, std::ostream& out) {
     out << "\xEF\xBB\xBF";
-    switch (table) {
-        case CsvTable::executables: writeExecutables(document, out); break;
-        case CsvTable::directories: writeDirectories(document, out); break;
-        case CsvTable::publishers: writePublishers(document, out); break;
-        case CsvTable::allowedDirectories: writeAllowedDirectories(document, out); break;
-    }
+    CsvSink sink(out);
+    // Only the publishers table needs the tally, and it is a walk of every entry.
+    writeTable(document, table == CsvTable::publishers ? tally(document) : Tally(), table, sink);
 }
 
 }  // namespace baseline::doc

@@ -149,50 +149,37 @@ void printSummary(const std::string& name, const Document& document, std::ostrea
     printRiskiest(document, out);
 }
 
-namespace {
-
-constexpr std::size_t kRiskyNamesShown = 20;
-
-// The first names of one kind of risky item, and how many there are.
-class RiskyNames {
-public:
-    explicit RiskyNames(const char* title) : title_(title) {}
-    void add(std::string name) {
-        if (names_.size() < kRiskyNamesShown) names_.push_back(std::move(name));
-        ++count_;
-    }
-    void print(std::ostream& out) const {
-        out << "  " << title_ << " (" << count_ << "):\n";
-        for (const std::string& name : names_) out << "    " << visibleUtf8(name) << "\n";
-        if (count_ > names_.size()) out << "    ... and " << count_ - names_.size() << " more\n";
-        if (count_ == 0) out << "    (none)\n";
-    }
-
-private:
-    const char* title_;
-    std::vector<std::string> names_;
-    std::size_t count_ = 0;
-};
-
-}  // namespace
-
-void printRiskiest(const Document& document, std::ostream& out) {
-    RiskyNames executables("allowed executables that are mutable");
-    RiskyNames entries("allowed directory entries that are mutable");
-    RiskyNames directories("allowed directories that are mutable");
-    RiskyNames publishers("publishers allowed by name alone (no certificate in the document)");
+std::vector<RiskyNames> riskiest(const Document& document) {
+    constexpr std::size_t kShown = 20;
+    std::vector<RiskyNames> kinds = {{"allowed executables that are mutable", {}, 0},
+                                     {"allowed directory entries that are mutable", {}, 0},
+                                     {"allowed directories that are mutable", {}, 0},
+                                     {"publishers allowed by name alone (no certificate in the document)", {}, 0}};
+    const auto add = [&](RiskyNames& kind, std::string name) {
+        if (kind.names.size() < kShown) kind.names.push_back(std::move(name));
+        ++kind.count;
+    };
     for (const FileEntry& f : document.files) {
         if (f.allowstate == 0 || !f.isMutable) continue;
-        (f.isDirectory ? entries : executables).add(f.path());
+        add(kinds[f.isDirectory ? 1 : 0], f.path());
     }
     for (const AllowedDirectory& d : document.directories) {
-        if (d.isMutable) directories.add(std::string(d.dirpath));
+        if (d.isMutable) add(kinds[2], std::string(d.dirpath));
     }
     for (const Publisher& p : document.publishers) {
-        if (p.allowstate != 0 && p.certificates.empty()) publishers.add(std::string(p.pubname));
+        if (p.allowstate != 0 && p.certificates.empty()) add(kinds[3], std::string(p.pubname));
     }
+    return kinds;
+}
+
+void printRiskiest(const Document& document, std::ostream& out) {
     out << "\nThe riskiest items by name:\n";
-    for (const RiskyNames* names : {&executables, &entries, &directories, &publishers}) names->print(out);
+    for (const RiskyNames& kind : riskiest(document)) {
+        out << "  " << kind.title << " (" << kind.count << "):\n";
+        for (const std::string& name : kind.names) out << "    " << visibleUtf8(name) << "\n";
+        if (kind.count > kind.names.size()) out << "    ... and " << kind.count - kind.names.size() << " more\n";
+        if (kind.count == 0) out << "    (none)\n";
+    }
 }
 
 }  // namespace baseline::doc

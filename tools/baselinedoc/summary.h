@@ -3,6 +3,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "document.h"
 
@@ -28,6 +29,18 @@ struct Tally {
 Tally tally(const Document& document);
 
 void printSummary(const std::string& name, const Document& document, std::ostream& out);
+
+// One kind of risky item: the first names (raw, as the document has them)
+// and how many there are.
+struct RiskyNames {
+    const char* title;
+    std::vector<std::string> names;
+    std::size_t count = 0;
+};
+
+// The allowed items an ordinary user can change and the publishers allowed
+// by their name alone, the first 20 of each kind in the document's order.
+std::vector<RiskyNames> riskiest(const Document& document);
 
 // The allowed items an ordinary user can change and the publishers allowed
 // by their name alone, each by name (the first 20 of each kind), names shown

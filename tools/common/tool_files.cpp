@@ -104,6 +104,42 @@ bool writeOutputFile(const char* program, const std::vector<std::string>& inputs
     return true;
 }
 
+bool writeOutputFileFrom(const char* program, const std::vector<std::string>& inputs, const std::string& output,
+                         const std::function<bool(const std::string& scratch, std::string& error)>& produce,
+                         bool replace, std::ostream& err) {
+    const auto fail = [&](const std::string& why) {
+        err << program << ": " << visibleUtf8(output) << ": " << why << "; nothing written\n";
+        return false;
+    };
+    // What writeOutputFile would refuse anyway is refused before the work.
+    const fileops::PathKind kind = fileops::pathKind(output);
+    if (kind != fileops::PathKind::missing && (kind != fileops::PathKind::file || !replace)) {
+        return writeOutputFile(program, inputs, output, "", replace, err);
+    }
+    std::error_code code;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(code);
+    if (code) return fail("no temporary folder (" + code.message() + ")");
+    const std::u8string name = (folder / program).u8string();
+    std::string scratch, error;
+    if (!fileops::writeBeside(std::string(name.begin(), name.end()), "", scratch, error)) return fail(error);
+    std::string bytes;
+    bool made = false;
+    try {
+        made = produce(scratch, error);
+        if (made) {
+            std::ostringstream why;
+            made = readWholeFile(program, scratch, bytes, why);
+            if (!made) error = "cannot read back the scratch file";
+        }
+    } catch (...) {
+        fileops::removeQuietly(scratch);
+        throw;
+    }
+    fileops::removeQuietly(scratch);
+    if (!made) return fail(error);
+    return writeOutputFile(program, inputs, output, bytes, replace, err);
+}
+
 int exitValueGuarded(const char* program, const std::function<int()>& command, std::ostream& out,
                      std::ostream& err) {
     try {

@@ -35,6 +35,15 @@ int exitValueGuarded(const char* program, const std::function<int()>& command, s
 bool writeOutputFile(const char* program, const std::vector<std::string>& inputs, const std::string& output,
                      const std::string& bytes, bool replace, std::ostream& err);
 
+// writeOutputFile for what a library can only write to a file it opens by
+// name: `produce` writes a fresh, empty scratch file in the system's
+// temporary folder (returning false with `error` set when it cannot), whose
+// bytes are then published as writeOutputFile does. The scratch file is
+// removed on every path.
+bool writeOutputFileFrom(const char* program, const std::vector<std::string>& inputs, const std::string& output,
+                         const std::function<bool(const std::string& scratch, std::string& error)>& produce,
+                         bool replace, std::ostream& err);
+
 // A command line of the tools' one form: COMMAND, then file names, "-o FILE"
 // (or "--output FILE"), switches from a fixed list and options that take a
 // value, in any order. Help is asked for only by the first argument, so that

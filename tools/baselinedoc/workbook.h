@@ -1,0 +1,26 @@
+// `baselinedoc export -o FILE.xlsx`: every table of a document in one
+// workbook, written by libxlsxwriter. A cell that holds the document's text
+// is a string cell whatever it looks like, and the bytes depend on the
+// document alone.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "document.h"
+
+namespace baseline::doc {
+
+// Writes the workbook of `document` to the file `path`, a scratch file that
+// the caller publishes. False with `error` set when it cannot be written or
+// would exceed what a spreadsheet holds (rows of a sheet, characters of a
+// cell): a workbook is never written in part.
+bool writeWorkbook(const Document& document, const std::string& path, std::string& error);
+
+// Text of the document as a cell holds it: the hidden-character escapes of
+// the other outputs, U+FFFE and U+FFFF (which the workbook's XML cannot hold)
+// escaped too, and every "_xHHHH_" kept literal (a spreadsheet reads that
+// form as an escaped character). Sets `hidden` when an escape was needed.
+std::string cellText(std::string_view text, bool& hidden);
+
+}  // namespace baseline::doc
