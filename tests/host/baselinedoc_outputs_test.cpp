@@ -12,6 +12,7 @@
 #include "document.h"
 #include "export.h"
 #include "summary.h"
+#include "workbook.h"
 #include "document_text.h"
 
 namespace baseline::doc {
@@ -53,6 +54,37 @@ TEST(CsvExport, TextFields) {
         SCOPED_TRACE(c.name);
         bool hidden = false;
         EXPECT_EQ(csvTextField(c.in, hidden), c.out);
+        EXPECT_EQ(hidden, c.hidden);
+    }
+}
+
+// A workbook cell is a string cell, so a formula needs no apostrophe; what it
+// must keep from the spreadsheet is its own escape form and the two
+// characters its XML cannot hold.
+TEST(WorkbookExport, CellText) {
+    const struct {
+        const char* name;
+        const char* in;
+        const char* out;
+        bool hidden;
+    } cases[] = {
+        {"formula stays as written", "=1+1", "=1+1", false},
+        {"look-alike number", "0012345", "0012345", false},
+        {"escape form kept literal", "_x0041_", "_x005F_x0041_", false},
+        {"lower-case x and hex too", "a_xbeef_b", "a_x005F_xbeef_b", false},
+        {"two in a row", "_x0041__x0042_", "_x005F_x0041__x005F_x0042_", false},
+        {"not hex", "_x00G1_", "_x00G1_", false},
+        {"too short at the end", "_x004", "_x004", false},
+        {"no closing underscore", "_x00411", "_x00411", false},
+        {"U+FFFE", "a\xEF\xBF\xBE", "a\\uFFFE", true},
+        {"U+FFFF", "\xEF\xBF\xBFz", "\\uFFFFz", true},
+        {"U+FFFD stays", "\xEF\xBF\xBD", "\xEF\xBF\xBD", false},
+        {"hidden-character rule first", "tab\there", "tab\\u0009here", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool hidden = false;
+        EXPECT_EQ(cellText(c.in, hidden), c.out);
         EXPECT_EQ(hidden, c.hidden);
     }
 }

@@ -171,10 +171,21 @@ def case_refusals(tool):
                        (("export", "doc.json", "-o", "x.csv", "--table", "files"), "unknown table files"),
                        (("export", "doc.json", "-o", "x.csv", "--table"), "--table"),
                        (("report", "doc.json", "-o", "x.html", "--table", "publishers"), "--table belongs to export"),
-                       (("export", "doc.json", "-o", "x.csv", "--json"), "export needs DOC and -o FILE.csv")]:
+                       (("export", "doc.json", "-o", "x.csv", "--json"), "export needs DOC and -o FILE.csv"),
+                       (("export", "doc.json", "-o", "x.xlsx", "--table", "publishers"), "a workbook holds every table"),
+                       (("export", "doc.json", "-o", "x.csv", "--format", "ods"), "unknown format ods")]:
         rc, out, err = tool.run(*args)
-        check(rc == 2 and text in err and not os.path.exists(tool.path("x.csv")),
+        check(rc == 2 and text in err and not os.path.exists(tool.path("x.csv")) and not os.path.exists(tool.path("x.xlsx")),
               "%s: usage error %r, got %d %s" % (args, text, rc, err.splitlines()[:1]))
+    # A cell holds 32767 UTF-16 units; one more and nothing is written.
+    for name, text, fits in [("a" * 32767, "32767 letters", True), ("a" * 32768, "32768 letters", False),
+                             ("\U0001F600" * 16384, "16384 characters of two units", False)]:
+        tool.write("long.json", make_documents.document(30, extra=[{"prodname": name}]))
+        rc, out, err = tool.run("export", "long.json", "-o", "long.xlsx", "--force")
+        check((rc == 0) == fits and os.path.exists(tool.path("long.xlsx")) == fits
+              and (fits or "at most 32767" in err), "a product name of %s: %d %s" % (text, rc, err[-200:]))
+        if fits:
+            os.remove(tool.path("long.xlsx"))
 
 
 def sheet_cells(xlsx):
@@ -225,9 +236,139 @@ def case_libreoffice(tool, soffice):
         check(found, "without the apostrophe the same cell is a formula to LibreOffice (the check can fail)")
 
 
+# Text a spreadsheet would take for a number, a date, a boolean or a formula
+# if it guessed; in a workbook each must come back as the same string.
+LOOKALIKE = ["1.10", "2.0", "0012345", "1E3", "10/11/12", "3-4", "1,5", "007", "=1+1", "+1", "-2", "@SUM(A1)",
+             "TRUE", " 12 ", "_x0041_", "12\u202e34"]
+# Certificates of one publisher, with "; " inside a name: the CSV's joined
+# cells cannot tell them apart, the Certificates sheet must.
+CERTIFICATES = [{"issuer": "North; South CA", "serialno": "0012345"}, {"issuer": "East CA; 2", "serialno": "1E3"},
+                {"issuer": "=West CA", "serialno": "007"}]
+
+
+def workbook_document():
+    """The hostile document with one executable per look-alike value (in
+    every text column but the names) and a publisher of several certificates."""
+    extra = [dict({"ofname": h["fname"]}, **h) for h in HOSTILE]
+    extra += [{"fver": v, "prodver": v, "serialno": v, "issuer": v, "cname": v, "ifname": v} for v in LOOKALIKE]
+    doc = json.loads(make_documents.document(300, extra=extra))
+    inv = doc["inventory"]
+    inv["publishers"][0]["certinfo"] = CERTIFICATES
+    return make_documents.assemble(doc["inventoryinfo"], inv["files"], inv["publishers"], inv["directories"],
+                                   inv["misc"], inv["discoverysummary"])
+
+
+def read_workbook(path):
+    """{sheet: (header, rows as dicts of cells)}, and the sheets' order."""
+    import openpyxl
+    book = openpyxl.load_workbook(path)
+    sheets = {}
+    for ws in book.worksheets:
+        rows = list(ws.iter_rows())
+        header = [c.value for c in rows[0]]
+        check(ws.freeze_panes == "A2" and ws.auto_filter.ref == "A1:%s%d" % (rows[0][-1].column_letter, len(rows)),
+              "%s: header row frozen, autofilter over every row: %s %s" % (ws.title, ws.freeze_panes, ws.auto_filter.ref))
+        sheets[ws.title] = (header, [dict(zip(header, r)) for r in rows[1:]])
+    return sheets, book.sheetnames
+
+
+def case_workbook(tool, host_tool):
+    from openpyxl.utils.escape import unescape
+    doc = json.loads(tool.read("doc.json"))
+    rc, out, err = tool.run("export", "doc.json", "-o", "doc.xlsx")
+    check(rc == 0 and "doc.xlsx: written" in out, "export to a workbook: %d %s%s" % (rc, out, err))
+    data = tool.read("doc.xlsx")
+    sheets, order = read_workbook(tool.path("doc.xlsx"))
+    check(order == ["Summary", "Executables", "Directories", "Publishers", "Allowed directories", "Certificates"],
+          "the sheets: %r" % order)
+    cells = [c for _, rows in sheets.values() for r in rows for c in r.values()]
+    check(not any(c.data_type == "f" for c in cells), "no cell is a formula")
+    raw = [c.value for c in cells if isinstance(c.value, str) and any(ord(ch) in HIDDEN for ch in c.value)]
+    check(not raw, "no hidden character raw in any cell: %r" % raw[:3])
+
+    def string(c):
+        return unescape(c.value) if c.data_type == "s" and c.value is not None else c.value
+    header, rows = sheets["Executables"]
+    rows = {r["Id"].value: r for r in rows}
+    apps = [f for f in doc["inventory"]["files"] if f["ftype"] == "application"]
+    check(len(rows) == len(apps) and header[11:13] == ["Modified (UTC)", "Modified (seconds since 1970)"],
+          "one row per executable, the time as a date beside its number: %r" % header[11:13])
+    columns = {"Publisher": "pubname", "Issuer": "issuer", "Serial number": "serialno", "File version": "fver",
+               "Product version": "prodver", "Company": "cname", "Internal name": "ifname"}
+    wrong = [(f["id"], k, rows[f["id"]][k].value) for f in apps for k, key in columns.items()
+             if key in f and f[key] and string(rows[f["id"]][k]) != visible(f[key])]
+    wrong += [(f["id"], "Modified", rows[f["id"]]["Modified (UTC)"].value) for f in apps
+              if rows[f["id"]]["Modified (UTC)"].value != datetime.datetime(1970, 1, 1) + datetime.timedelta(seconds=f["mtime"])
+              or rows[f["id"]]["Modified (seconds since 1970)"].value != f["mtime"]]
+    wrong += [(f["id"], "Attributes") for f in apps if rows[f["id"]]["Attributes"].value != f["attr"]]
+    check(not wrong, "every text cell the document's string, every number and date its value: %r" % wrong[:4])
+    lookalike = {v: rows[f["id"]] for v in LOOKALIKE for f in apps if f.get("fver") == v}
+    for v, r in lookalike.items():
+        check(all(r[k].data_type == "s" and string(r[k]) == visible(v) for k in columns if k != "Publisher"),
+              "%r stays the string %r in every column" % (v, visible(v)))
+    check(lookalike["12‮34"]["Hidden characters"].value == "yes", "a hidden character marks its row")
+
+    certs = [(r["Publisher"].value, r["Certificate"].value, r["Issuer"].value, r["Serial number"].value)
+             for r in sheets["Certificates"][1] if r["Source"].value == "publishers list"]
+    first = doc["inventory"]["publishers"][0]["pubname"]
+    check([c for c in certs if c[0] == first] == [(first, i + 1, c["issuer"], c["serialno"])
+                                                  for i, c in enumerate(CERTIFICATES)],
+          "each certificate of a publisher on its own row, issuer beside serial: %r" % certs[:4])
+    signed = [r for r in sheets["Certificates"][1] if r["Source"].value == "executable"]
+    check(len(signed) == sum(1 for f in apps if "pubname" in f), "one row per signed executable's certificate")
+    summary = {r["Item"].value: r for r in sheets["Summary"][1]}
+    cdate = doc["inventoryinfo"]["cdate"]
+    check(summary["Title"]["Value"].value == doc["inventoryinfo"]["title"]
+          and summary["Created"]["Value"].value == cdate
+          and summary["Created"]["Date (UTC)"].value == datetime.datetime(1970, 1, 1) + datetime.timedelta(seconds=cdate)
+          and summary["Executables listed"]["Value"].value == len(apps),
+          "the summary: title, time as number and date, counts as numbers")
+    with zipfile.ZipFile(io.BytesIO(data)) as z:
+        core = z.read("docProps/core.xml").decode()
+        stamps = {i.date_time for i in z.infolist()}
+    check(iso(cdate) in core and stamps == {(1980, 1, 1, 0, 0, 0)},
+          "the workbook's dates are the document's, not the clock's: %r" % stamps)
+    rc, out, err = tool.run("export", "doc.json", "--format", "xlsx", "-o", "again.bin")
+    check(rc == 0 and tool.read("again.bin") == data, "--format xlsx writes the same bytes again")
+    rc, out, err = tool.run("export", "doc.json", "-o", "again.bin")
+    check(rc == 1 and "already exists" in err and tool.read("again.bin") == data, "and keeps them without --force")
+    if host_tool and os.path.exists(host_tool):
+        other = Tool([host_tool], tool.workdir)
+        rc, out, err = other.run("export", "doc.json", "-o", "host.xlsx")
+        check(rc == 0 and other.read("host.xlsx") == data, "the Linux tool writes the same bytes as this one")
+    elif host_tool:
+        print("skipped: no Linux tool at %s to compare bytes with" % host_tool)
+
+
+def case_libreoffice_workbook(tool, soffice):
+    """LibreOffice opens the workbook; its CSV of the Executables sheet holds
+    every look-alike value as it stands."""
+    profile = "file://" + os.path.join(tool.workdir, "lo-profile")
+    done = subprocess.run([soffice, "-env:UserInstallation=" + profile, "--headless", "--convert-to",
+                           "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,2",
+                           "--outdir", tool.path("lo-book"), tool.path("doc.xlsx")],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=180)
+    out = tool.path("lo-book/doc-Executables.csv")
+    check(done.returncode == 0 and os.path.exists(out), "LibreOffice converts the workbook: %s" % done.stdout[-300:])
+    if not os.path.exists(out):
+        return
+    with open(out, encoding="utf-8", newline="") as f:
+        rows = list(csv.reader(f))
+    header, rows = rows[0], [dict(zip(rows[0], r)) for r in rows[1:]]
+    expected = {visible(v) for v in LOOKALIKE}
+    # The look-alike rows hold their value as internal name too.
+    found = {r["File version"]: r for r in rows if r["File version"] in expected and r["Internal name"] == r["File version"]}
+    keys = ["Product version", "Serial number", "Issuer", "Company"]
+    wrong = [(v, [r[k] for k in keys]) for v, r in found.items() if any(r[k] != v for k in keys)]
+    check(set(found) == expected and not wrong,
+          "LibreOffice keeps every look-alike value in every column: %r %r" % (expected - set(found), wrong[:3]))
+    check(all(r["Modified (UTC)"].startswith("2024-03-14") for r in rows[:5]), "and shows the dates as dates")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--soffice", default="soffice")
+    parser.add_argument("--host-tool", help="the Linux baselinedoc, whose workbook must have the same bytes")
     parser.add_argument("tool", nargs="+")
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix="baselinedoc-export-")
@@ -235,8 +376,7 @@ def main():
     try:
         # The original file name is the name the file was built under: the
         # same hostile text, where no folder comes in front of it.
-        extra = [dict({"ofname": h["fname"]}, **h) for h in HOSTILE]
-        data = make_documents.document(300, extra=extra)
+        data = workbook_document()
         tool.write("doc.json", data)
         rc, out, err = tool.run("check", "doc.json")
         check(rc == 0, "the hostile document is complete: %s" % out[-500:])
@@ -244,10 +384,12 @@ def main():
         case_executables(tool, doc)
         case_other_tables(tool, doc)
         case_refusals(tool)
+        case_workbook(tool, args.host_tool)
         soffice = shutil.which(args.soffice)
         check(soffice is not None, "LibreOffice (%s) is installed; ./scripts/setup installs it" % args.soffice)
         if soffice:
             case_libreoffice(tool, soffice)
+            case_libreoffice_workbook(tool, soffice)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return verdict()

@@ -66,6 +66,7 @@ def main():
             (["summary", "real.json"], None, 1),
             (["report", "real.json", "-o", "out.html"], "out.html", 1),
             (["export", "real.json", "-o", "out.csv"], "out.csv", 1),
+            (["export", "real.json", "-o", "out.xlsx"], "out.xlsx", 1),
             (["diff", "real.json", "changed.json"], None, 2),
             (["diff", "--json", "real.json", "changed.json"], None, 2),
             (["check", "zeros.json"], None, 1),
