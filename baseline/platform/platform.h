@@ -183,6 +183,12 @@ public:
     // Whether Ctrl+C, Ctrl+Break or a close of the console reached the handler
     // since it was installed. Cheap enough to ask between any two entries.
     virtual bool consoleCtrlEventReceived() = 0;
+    // SetConsoleCtrlHandler, once, with a handler below the one above: while no
+    // work is protected, Ctrl+C, Ctrl+Break and a close of the console end the
+    // process at once with `exitValue` (TerminateProcess), instead of the
+    // system's default, which does not say 1 to the scripts that run us. Later
+    // calls only change the value.
+    virtual void endOnConsoleCtrl(int exitValue) = 0;
     // GetTickCount64: milliseconds since the system started.
     virtual std::uint64_t getTickCount64() = 0;
 

@@ -252,7 +252,7 @@ def case_config(runner, detail):
 
 
 def case_example(runner, readme):
-    """The README's example configuration, encoded as the README says, gets past loading."""
+    """The documented example configuration, encoded as documented, gets past loading."""
     text = open(readme, encoding="utf-8").read()
     start = text.index("```json\n") + len("```json\n")
     runner.configure("win7", text[start:text.index("```", start)].encode("utf-8"))
@@ -993,6 +993,7 @@ def case_interrupt(runner, kind, source):
         check(wait_for(lambda: "Please provide allowlist title:" in terminal.pane(), 60), "the title prompt appears")
         terminal.keys("C-c")
         check(wait_for(lambda: "EXITCODE=" in terminal.pane(), 30), "Ctrl+C at the prompt ends the program:\n" + terminal.pane())
+        check("EXITCODE=1" in terminal.pane(), "with exit value 1, as every run that wrote nothing:\n" + terminal.pane())
         check("Please wait" not in terminal.pane() and documents() == [], "nothing is left: %r" % documents())
     finally:
         terminal.close()

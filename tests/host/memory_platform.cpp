@@ -291,6 +291,10 @@ bool MemoryPlatform::consoleCtrlEventReceived() {
     return ctrlHandlerInstalled && ctrlEventAtCheck != 0 && ctrlEventChecks >= ctrlEventAtCheck;
 }
 
+void MemoryPlatform::endOnConsoleCtrl(int exitValue) {
+    calls.push_back("endOnConsoleCtrl:" + std::to_string(exitValue));
+}
+
 std::uint64_t MemoryPlatform::getTickCount64() {
     ++clockReadings;
     const std::uint64_t now = tickCount;

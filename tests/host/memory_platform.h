@@ -107,6 +107,7 @@ public:
     bool getConsoleScreenBufferInfo(ConsoleScreenInfo& info) override;
     bool setConsoleCtrlHandler(bool add) override;
     bool consoleCtrlEventReceived() override;
+    void endOnConsoleCtrl(int exitValue) override;
     std::uint64_t getTickCount64() override;
 
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,

@@ -294,6 +294,8 @@ bool Win32Platform::setConsoleCtrlHandler(bool add) { return win32::setConsoleCt
 
 bool Win32Platform::consoleCtrlEventReceived() { return win32::consoleCtrlEventReceived(); }
 
+void Win32Platform::endOnConsoleCtrl(int exitValue) { win32::endOnConsoleCtrl(exitValue); }
+
 std::uint64_t Win32Platform::getTickCount64() { return GetTickCount64(); }
 
 std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& source,
