@@ -17,6 +17,7 @@
 #include "platform/visible_text.h"
 #include "config/baseline_file.h"
 #include "encode.h"
+#include "line_ends.h"
 #include "tool_files.h"
 #include "platform/text_mode.h"
 
@@ -156,6 +157,7 @@ int decode(const std::string& name, const std::string& output, bool force, Confi
         }
     }
     if (output.empty()) {
+        passBytesThrough(out);
         out << text;
         out.flush();
         return out ? 0 : 1;
