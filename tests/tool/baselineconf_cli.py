@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """baselineconf as an administrator runs it, natively or under Wine:
 
-    baselineconf_cli.py --configs DIR --readme README.md -- COMMAND...
+    baselineconf_cli.py --configs DIR --readme docs/configuration.md -- COMMAND...
 
 COMMAND is how to start the tool (for Windows: run-in-prefix PREFIX
 baselineconf.exe). Every run happens in a fresh directory with relative file
@@ -138,7 +138,7 @@ def commands(tool):
 def readme_example(readme, configs):
     text = open(readme, encoding="utf-8").read()
     example = open(os.path.join(configs, "example.json"), encoding="utf-8").read()
-    check("```json\n" + example + "```" in text, "README shows tests/configs/example.json as its example")
+    check("```json\n" + example + "```" in text, "the configuration guide shows tests/configs/example.json as its example")
 
 
 def main():
