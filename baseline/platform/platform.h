@@ -281,6 +281,9 @@ public:
     // path. False when the file cannot be opened or the stream reports an
     // error; `content` is set only on success.
     virtual bool readTextModeFile(const std::u16string& path, std::string& content) = 0;
+    // The same with _wfopen(path, L"rb"): the bytes as they lie on disk, so
+    // that a message can name what text mode hides (the CR of a CR LF).
+    virtual bool readBinaryModeFile(const std::u16string& path, std::string& content) = 0;
 
     // --- text conversion (kernel32) ---
     // MultiByteToWideChar(codePage, flags, text, -1, buffer, bufferLength): the

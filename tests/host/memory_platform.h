@@ -115,6 +115,7 @@ public:
     std::uint32_t getFileAttributes(const std::u16string& path) override;
     int waccess(const std::u16string& path, int mode) override;
     bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    bool readBinaryModeFile(const std::u16string& path, std::string& content) override;
     int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
                                       char16_t* buffer, int bufferLength) override;
 
@@ -255,6 +256,8 @@ public:
     std::size_t openStreams() const { return streams_.size(); }
 
 private:
+    bool readFile(const std::u16string& path, bool textMode, std::string& content);
+
     struct Search {
         std::vector<FindData> entries;
         std::size_t next = 0;

@@ -76,6 +76,7 @@ public:
     bool loadFileIdentityLibraries() override;
     bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
     bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    bool readBinaryModeFile(const std::u16string& path, std::string& content) override;
     int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
                                       char16_t* buffer, int bufferLength) override;
 
