@@ -23,13 +23,19 @@ namespace {
 constexpr char16_t kFileName[] = u"baselineconf.dat";
 constexpr char16_t kEveryFinding[] = u" (baselineconf check baselineconf.dat lists every finding)";
 
+// A place in the JSON text inside the file, which is not the file's own text.
 std::u16string placed(const TextPlace& place, const std::string& message) {
-    std::u16string where = kFileName;
-    if (place.line != 0) {
-        where += u", line " + widenAscii(std::to_string(place.line)) + u", column " +
-                 widenAscii(std::to_string(place.column));
-    }
-    return where + u": " + decodeUtf8Replacing(message) + kEveryFinding;
+    const std::string where = place.line != 0 ? decodedJsonPlace(place) + ": " : "";
+    return std::u16string(kFileName) + u": " + decodeUtf8Replacing(where + message) + kEveryFinding;
+}
+
+// The file's bytes as they lie on disk. The load read it in text mode, which
+// hides the CR of a CR LF, so a diagnosis reads it again; should that fail,
+// the text-mode content stands in.
+std::string diskBytes(Platform& platform, const std::string& content) {
+    std::string bytes;
+    if (!readBaselineFileBytes(platform, bytes)) bytes = content;
+    return bytes;
 }
 
 // Keeps the schema walk's first error, at its place in the JSON text.
@@ -56,31 +62,38 @@ bool BaselineConfig::loadBaselineConfig(Platform& platform, FailureCause* cause)
     FailureCause unused;
     FailureCause& why = cause != nullptr ? *cause : unused;
     try {
-        std::string json;
-        std::string text;  // every deciphered byte before the pad
-        {
-            std::string content;
-            if (!readBaselineFile(platform, content)) {
-                const std::uint32_t error = platform.getLastError();
-                const std::u16string folder = platform.getCurrentDirectory();
-                const bool missing = error == kErrorFileNotFound || error == kErrorPathNotFound;
-                why = causeWithSystemError(platform,
-                                           missing ? std::u16string(kFileName) + u" was not found in " + folder
-                                                   : std::u16string(kFileName) + u" in " + folder + u" could not be read",
-                                           error);
-                return false;
-            }
-            DecryptFacts facts;
-            const DecryptOutcome outcome = decryptBaselineTextDetailed(content, json, &facts);
-            if (outcome != DecryptOutcome::ok) {
-                why.text = std::u16string(kFileName) + u": " + decodeUtf8Replacing(decryptFailure(outcome, facts));
-                return false;
-            }
-            text = facts.plaintext.substr(0, facts.plaintext.size() - static_cast<unsigned char>(facts.plaintext.back()));
+        std::string content;
+        if (!readBaselineFile(platform, content)) {
+            const std::uint32_t error = platform.getLastError();
+            const std::u16string folder = platform.getCurrentDirectory();
+            const bool missing = error == kErrorFileNotFound || error == kErrorPathNotFound;
+            why = causeWithSystemError(platform,
+                                       missing ? std::u16string(kFileName) + u" was not found in " + folder
+                                               : std::u16string(kFileName) + u" in " + folder + u" could not be read",
+                                       error);
+            return false;
         }
+        std::string json;
+        DecryptFacts facts;
+        const DecryptOutcome outcome = decryptBaselineTextDetailed(content, json, &facts);
+        if (outcome != DecryptOutcome::ok) {
+            why.text = std::u16string(kFileName) + u": " +
+                       decodeUtf8Replacing(datDecodeFailure(diskBytes(platform, content), outcome, facts));
+            return false;
+        }
+        // every deciphered byte before the pad
+        const std::string text =
+            facts.plaintext.substr(0, facts.plaintext.size() - static_cast<unsigned char>(facts.plaintext.back()));
         // One changed character garbles a whole cipher block, and another key
         // garbles all of them: then no message of the parse is the reason.
+        // Wrong form (a line break, a stray byte) can still decipher to
+        // something, and is then the reason before either.
         const bool damaged = firstNonText(text) != std::string::npos;
+        const auto unlessForm = [&](FailureCause otherwise) {
+            const DatFormMistake mistake = datFormMistake(diskBytes(platform, content));
+            if (mistake.form == DatForm::base64) return otherwise;
+            return FailureCause{std::u16string(kFileName) + u": " + decodeUtf8Replacing(mistake.phrase)};
+        };
         const FailureCause damage{std::u16string(kFileName) +
                                   u" is damaged or was made with another key: its deciphered content is not text" +
                                   kEveryFinding};
@@ -88,7 +101,7 @@ bool BaselineConfig::loadBaselineConfig(Platform& platform, FailureCause* cause)
         std::string messages;
         if (!parseBaselineJson(json, root, &messages)) {
             const ParseError error = firstParseError(messages);
-            why = damaged ? damage : FailureCause{placed(error.place, error.message)};
+            why = unlessForm(damaged ? damage : FailureCause{placed(error.place, error.message)});
             return false;
         }
         PlatformConfigEnvironment environment(platform);
@@ -97,7 +110,7 @@ bool BaselineConfig::loadBaselineConfig(Platform& platform, FailureCause* cause)
             if (environment.native().redirectionFailed()) {
                 why = environment.native().redirectionCause();
             } else {
-                why = damaged || !report.cause.known() ? damage : report.cause;
+                why = damaged ? unlessForm(damage) : report.cause.known() ? report.cause : damage;
             }
             return false;
         }

@@ -21,6 +21,10 @@ bool readBaselineFile(Platform& platform, std::string& content) {
     return platform.readTextModeFile(u".\\baselineconf.dat", content);
 }
 
+bool readBaselineFileBytes(Platform& platform, std::string& bytes) {
+    return platform.readBinaryModeFile(u".\\baselineconf.dat", bytes);
+}
+
 namespace {
 
 DecryptOutcome decipher(const std::string& content, std::string& json, DecryptFacts* facts) {

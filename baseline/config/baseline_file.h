@@ -15,6 +15,10 @@ class Platform;
 // runtime's text mode. False when it cannot be opened or read.
 bool readBaselineFile(Platform& platform, std::string& content);
 
+// The same file's bytes as they lie on disk (binary mode), read only after a
+// failed load, to name what is wrong with them.
+bool readBaselineFileBytes(Platform& platform, std::string& bytes);
+
 // Why a file's content did or did not decrypt to a JSON text.
 enum class DecryptOutcome {
     ok,

@@ -26,12 +26,40 @@ std::string hexByte(char byte);
 // What a decryption that did not succeed found, in one phrase.
 std::string decryptFailure(DecryptOutcome outcome, const DecryptFacts& facts);
 
+// How the bytes of a baselineconf.dat, as they lie on disk, differ from the
+// one line of Base64 it must be: the first of these that applies, the likely
+// editor's mistakes before plain damage.
+enum class DatForm {
+    base64,         // one line of Base64 with '=' only at its end: nothing to say
+    jsonFile,       // a JSON configuration that was never encoded
+    utf16,          // saved as UTF-16 text
+    byteOrderMark,  // a UTF-8 byte order mark before the text
+    whitespace,     // a line break, blank or tab before, inside or after the text
+    notBase64,      // a byte outside the Base64 alphabet
+    misplacedPad,   // '=' where no padding may stand
+};
+struct DatFormMistake {
+    DatForm form = DatForm::base64;
+    std::size_t offset = std::string::npos;  // of the byte it concerns, from 0; npos: the whole file
+    std::string phrase;                      // empty for DatForm::base64; file bytes only as hex
+};
+DatFormMistake datFormMistake(const std::string& bytes);
+
+// Why a baselineconf.dat whose deciphering failed does not load, in one
+// phrase: the first mistake of its form (`bytes` as on disk), or else what
+// the deciphering of its text-mode content found.
+std::string datDecodeFailure(const std::string& bytes, DecryptOutcome outcome, const DecryptFacts& facts);
+
 // Line and column, both from 1 (the column in bytes), of a byte offset.
 struct TextPlace {
     std::size_t line = 0;
     std::size_t column = 0;
 };
 TextPlace placeOf(const std::string& text, std::size_t offset);
+
+// "the decoded JSON text, line 4, column 3": a place in the text inside a
+// .dat, which is no place an editor shows in the file itself.
+std::string decodedJsonPlace(const TextPlace& place);
 
 // The errors of JsonCpp's formatted messages ("* Line L, Column C\n
 // message\n[See Line L, Column C for detail.\n]"), each with its lines joined.

@@ -75,6 +75,9 @@ int gate(Platform& platform) {
         printStatus(platform, status::kPrivilegeFailed);
         return 1;
     }
+    // Ctrl+C at a prompt, or anywhere outside the walk, is a run that wrote
+    // nothing: 1, not the system's default.
+    platform.endOnConsoleCtrl(1);
     const bool succeeded = runDriver(platform);
     mutex.close();
     if (!succeeded) return 1;
@@ -109,6 +112,9 @@ int runEntryPoint(Platform& platform) {
     } catch (...) {
         printEscaped(platform, FailureCause{});
     }
+    // At the last key wait an interruption is only the key: the document
+    // stands complete, so a success stays one.
+    platform.endOnConsoleCtrl(exitValue);
     platform.waitForKeyPress();
     return exitValue;
 }

@@ -183,6 +183,12 @@ public:
     // Whether Ctrl+C, Ctrl+Break or a close of the console reached the handler
     // since it was installed. Cheap enough to ask between any two entries.
     virtual bool consoleCtrlEventReceived() = 0;
+    // SetConsoleCtrlHandler, once, with a handler below the one above: while no
+    // work is protected, Ctrl+C, Ctrl+Break and a close of the console end the
+    // process at once with `exitValue` (TerminateProcess), instead of the
+    // system's default, which does not say 1 to the scripts that run us. Later
+    // calls only change the value.
+    virtual void endOnConsoleCtrl(int exitValue) = 0;
     // GetTickCount64: milliseconds since the system started.
     virtual std::uint64_t getTickCount64() = 0;
 
@@ -275,6 +281,9 @@ public:
     // path. False when the file cannot be opened or the stream reports an
     // error; `content` is set only on success.
     virtual bool readTextModeFile(const std::u16string& path, std::string& content) = 0;
+    // The same with _wfopen(path, L"rb"): the bytes as they lie on disk, so
+    // that a message can name what text mode hides (the CR of a CR LF).
+    virtual bool readBinaryModeFile(const std::u16string& path, std::string& content) = 0;
 
     // --- text conversion (kernel32) ---
     // MultiByteToWideChar(codePage, flags, text, -1, buffer, bufferLength): the

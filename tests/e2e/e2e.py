@@ -47,6 +47,7 @@ LINES = {
 CAUSE = rb"Cause: [^\r\n]+\r\n"
 # No baselineconf.dat in the working directory, a throwaway folder on Z:.
 NO_CONFIG = rb"Cause: baselineconf\.dat was not found in Z:\\[^\r\n]+ \(Windows error 2: [^\r\n]+\)\r\n"
+DECODED = rb"Cause: baselineconf\.dat: the decoded JSON text, "
 EVERY_FINDING = rb" \(baselineconf check baselineconf\.dat lists every finding\)\r\n"
 
 failures = []
@@ -119,8 +120,11 @@ class Runner:
                               cwd=self.workdir, env=self.env(kind), timeout=120)
         check(done.returncode == 0, "baselineconf encode %r: %d %r" % (json, done.returncode, done.stderr))
 
-    def append_to_config(self, data):
-        with open(os.path.join(self.workdir, "baselineconf.dat"), "ab") as f:
+    def append_to_config(self, data, before=b""):
+        path = os.path.join(self.workdir, "baselineconf.dat")
+        with open(path, "rb") as f:
+            data = before + f.read() + data
+        with open(path, "wb") as f:
             f.write(data)
 
     def start(self, kind):
@@ -208,39 +212,53 @@ CONFIGS = {
     # baselineconf.exe refuses these on the machine where they fail, as the
     # creator does, so they are encoded without its check.
     "custom-missing": (rb'{"paths_to_discover": ["C:\\no such directory"]}', True, b"", 14013,
-                       rb'Cause: baselineconf\.dat, line 1, column 24: "paths_to_discover" entry 1 '
+                       DECODED + rb'line 1, column 24: "paths_to_discover" entry 1 '
                        rb'"C:\\no such directory" is not an existing, accessible directory' + EVERY_FINDING),
     "custom-file": (rb'{"paths_to_discover": ["C:\\windows\\notepad.exe"]}', True, b"", 14013,
-                    rb'Cause: baselineconf\.dat, line 1, column 24: "paths_to_discover" entry 1 '
+                    DECODED + rb'line 1, column 24: "paths_to_discover" entry 1 '
                     rb'"C:\\windows\\notepad\.exe" is not an existing, accessible directory' + EVERY_FINDING),
     "missing-file": (None, False, b"", 14013, NO_CONFIG),
     "empty-file": (b"", True, None, 14013, rb"Cause: baselineconf\.dat: the file is empty\r\n"),
-    "trailing-lf": (b"{}", False, b"\n", 14013, CAUSE),
-    "trailing-crlf": (b"{}", False, b"\r\n", 14013, CAUSE),
+    "trailing-lf": (b"{}", False, b"\n", 14013, None),
+    "trailing-crlf": (b"{}", False, b"\r\n", 14013, None),
+    "byte-order-mark": (b"{}", False, b"", 14013, None),
+    "json-file": (b"{}\r\n", False, b"", 14013, None),
     "non-json": (b"this is not JSON", True, b"", 14013,
-                 rb"Cause: baselineconf\.dat, line 1, column 1: Syntax error: value, object or array expected\."
+                 DECODED + rb"line 1, column 1: Syntax error: value, object or array expected\."
                  + EVERY_FINDING),
     "root-array": (b"[]", True, b"", 14013,
-                   rb"Cause: baselineconf\.dat, line 1, column 1: the configuration is an array; it must be a JSON "
+                   DECODED + rb"line 1, column 1: the configuration is an array; it must be a JSON "
                    rb"object" + EVERY_FINDING),
     "string-allow-app": (b'{"AllowAppIfPublisherAllowed": "true"}', True, b"", 14013,
-                         rb'Cause: baselineconf\.dat, line 1, column 32: "AllowAppIfPublisherAllowed" is a string; '
+                         DECODED + rb'line 1, column 32: "AllowAppIfPublisherAllowed" is a string; '
                          rb'it must be true or false' + EVERY_FINDING),
     "syntax-error": (b'{\n  "allowed_publishers": [\n    "A" "B"\n  ]\n}', True, b"", 14013,
-                     rb"Cause: baselineconf\.dat, line 3, column 9: Missing ',' or '\]' in array declaration"
+                     DECODED + rb"line 3, column 9: Missing ',' or '\]' in array declaration"
                      + EVERY_FINDING),
 }
+
+
+# An editor's mistakes in the file itself, which the creator still refuses and
+# names; the CR of a CR LF is one its text-mode reading never sees.
+FORM_MISTAKES = {"trailing-lf": b"a line break (LF) after the text at offset 12: an encoded configuration ends",
+                 "trailing-crlf": b"a line break (CR LF) after the text at offset 12",
+                 "byte-order-mark": b"a UTF-8 byte order mark (EF BB BF) stands before the text",
+                 "json-file": b"this is a JSON file; encode it with baselineconf encode"}
 
 
 def case_config(runner, detail):
     name, _, kind = detail.partition("@")
     kind = kind or "win7"
     json, no_check, suffix, code, cause = CONFIGS[name]
-    if name == "empty-file":
-        open(os.path.join(runner.workdir, "baselineconf.dat"), "wb").close()
+    mistake = FORM_MISTAKES.get(name)
+    if mistake:
+        cause = rb"Cause: baselineconf\.dat: " + re.escape(mistake) + rb"[^\r\n]*\r\n"
+    if name in ("empty-file", "json-file"):
+        with open(os.path.join(runner.workdir, "baselineconf.dat"), "wb") as f:
+            f.write(json)
     elif json is not None:
         runner.configure(kind, json, no_check)
-        runner.append_to_config(suffix)
+        runner.append_to_config(suffix, b"\xef\xbb\xbf" if name == "byte-order-mark" else b"")
     rc, out = runner.run(kind, b"Title\nDescription\n")
     if code is None:
         expect_success(runner, kind, rc, out)
@@ -252,7 +270,7 @@ def case_config(runner, detail):
 
 
 def case_example(runner, readme):
-    """The README's example configuration, encoded as the README says, gets past loading."""
+    """The documented example configuration, encoded as documented, gets past loading."""
     text = open(readme, encoding="utf-8").read()
     start = text.index("```json\n") + len("```json\n")
     runner.configure("win7", text[start:text.index("```", start)].encode("utf-8"))
@@ -993,6 +1011,7 @@ def case_interrupt(runner, kind, source):
         check(wait_for(lambda: "Please provide allowlist title:" in terminal.pane(), 60), "the title prompt appears")
         terminal.keys("C-c")
         check(wait_for(lambda: "EXITCODE=" in terminal.pane(), 30), "Ctrl+C at the prompt ends the program:\n" + terminal.pane())
+        check("EXITCODE=1" in terminal.pane(), "with exit value 1, as every run that wrote nothing:\n" + terminal.pane())
         check("Please wait" not in terminal.pane() and documents() == [], "nothing is left: %r" % documents())
     finally:
         terminal.close()

@@ -10,6 +10,8 @@
 #include "config/baseline_config.h"
 #include "config/baseline_file.h"
 #include "config_fixtures.h"
+#include "platform/failure_cause.h"
+#include "platform/utf.h"
 
 namespace baseline {
 namespace {
@@ -247,14 +249,16 @@ TEST(CheckDat, ContainerFindings) {
          "warning 1:7 (json) unknown key \"x\" is ignored\n"},
         {"an empty file", "", false, "error 0:0 the file is empty\n"},
         {"a trailing line break", good + "\n", false,
-         "error 1:" + std::to_string(good.size() + 1) + " the file ends with a line break; baselineconf.dat must be one line with no line break, not "
-         "even at the end (editors often add one)\n"},
-        {"a trailing CR LF reads as LF", good + "\r\n", false, "error 0:0 the Base64 text decodes to 19 bytes"},
+         "error 1:" + std::to_string(good.size() + 1) + " a line break (LF) after the text at offset " +
+             std::to_string(good.size()) + ": an encoded configuration ends at its last Base64 character"},
+        {"a trailing CR LF is named as it lies on disk", good + "\r\n", false,
+         "error 1:" + std::to_string(good.size() + 1) + " a line break (CR LF) after the text"},
         {"a byte outside the alphabet", good.substr(0, 5) + "*" + good.substr(6), false,
          "error 1:6 byte 0x2A ('*') is not Base64\n"},
         {"'=' before more text", good.substr(0, 4) + "=" + good.substr(5), false,
          "error 1:5 '=' padding is followed by more Base64 text\n"},
-        {"not Base64 at all", "{\"paths_to_discover\": \"all\"}", false, "is not Base64"},
+        {"not Base64 at all", "{\"paths_to_discover\": \"all\"}", false,
+         "error 0:0 this is a JSON file; encode it with baselineconf encode\n"},
         {"a wrong key or damage shows as a bad pad byte", tool::base64Encode("12345678abcdefgh"), false,
          "not a pad length from 1 to 8: the file was made with another key, or is damaged\n"},
         {"a payload that is not JSON", tool::encryptBaselineText("hello"), false,
@@ -285,6 +289,78 @@ TEST(CheckDat, ContainerFindings) {
             EXPECT_EQ(checked.text(), "");
         } else {
             EXPECT_NE(checked.text().find(c.finding), std::string::npos) << checked.text();
+        }
+    }
+}
+
+// UTF-16 of `text`, little-endian with Notepad's mark or big-endian without.
+std::string utf16(const std::string& text, bool bigEndian) {
+    std::string out = bigEndian ? "" : "\xFF\xFE";
+    for (const char c : text) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+}
+
+// The likely mistakes in a baselineconf.dat and the cause each is given, the
+// same by the creator's cause line and by check's first finding, from the
+// bytes on disk past the creator's text mode. The creator still refuses each.
+TEST(ConfigMistakes, TheCreatorAndCheckNameTheSameCause) {
+    const std::string good = tool::encryptBaselineText("{\"x\": 1}"), end = std::to_string(good.size());
+    const std::string json = "this is a JSON file; encode it with baselineconf encode";
+    const struct {
+        const char* proves;
+        std::string bytes;
+        std::string cause;      // in the creator's cause line
+        std::string checkSays;  // in check's findings; "" for the cause itself, at its place
+    } cases[] = {
+        {"a JSON file saved as the .dat", "{\"paths_to_discover\": \"all\"}\r\n", json, ""},
+        {"JSON after a byte order mark and blanks", "\xEF\xBB\xBF \r\n[]", json, ""},
+        {"JSON saved as UTF-16", utf16("{}", false), json + ", after saving it as UTF-8 (it is UTF-16 text", ""},
+        {"a .dat saved as Notepad's Unicode", utf16(good, false), "this is UTF-16 text (Notepad's \"Unicode\"), not "
+         "the one line of Base64 an encoded configuration is: save it as UTF-8 without a byte order mark, or make", ""},
+        {"UTF-16 big-endian without a mark", utf16(good, true), "this is UTF-16 text", ""},
+        {"a byte order mark before the text", "\xEF\xBB\xBF" + good,
+         "a UTF-8 byte order mark (EF BB BF) stands before the text: save the file as UTF-8 without the mark", ""},
+        {"a LF after the text", good + "\n", "a line break (LF) after the text at offset " + end + ": an encoded "
+         "configuration ends at its last Base64 character; remove what follows it, or make the file again with", ""},
+        {"a CR LF, which text mode reads as LF", good + "\r\n", "a line break (CR LF) after the text at offset " + end, ""},
+        {"a line break inside the text", good.substr(0, 8) + "\r\n" + good.substr(8), "a line break (CR LF) inside "
+         "the text at offset 8: an encoded configuration is one line of Base64 with no line break or blank in it", ""},
+        {"a stray byte that still deciphers, to noise", good.substr(0, 5) + "*" + good.substr(6), "byte 0x2A at offset "
+         "5 is not a Base64 character: the file is damaged, or is not", "error 1:6 byte 0x2A ('*') is not Base64\n"},
+        {"an escape is shown in hex, never raw", good.substr(0, 3) + "\x1b[2J" + good.substr(3),
+         "byte 0x1B at offset 3 is not", ""},
+        {"a Ctrl-Z that text mode stops at", "\x1A" + good, "byte 0x1A at offset 0 is not", ""},
+        {"'=' inside the text", good.substr(0, 4) + "=" + good.substr(5),
+         "'=' at offset 4 pads where Base64 allows no padding", "error 1:5 '=' padding is followed by more"},
+        {"a truncated file", good.substr(0, 21), "the Base64 text has 21 characters, not whole groups of 4: the file is "
+         "truncated or damaged", ""},
+        {"a file cut at a group's end", good.substr(0, 12), "decodes to 9 bytes, not a whole number of 8-byte cipher "
+         "blocks: the file is truncated or damaged", ""},
+        {"another key", tool::base64Encode("12345678abcdefgh"), "the file was made with another key, or is damaged", ""},
+        {"a JSON error inside a good file, placed in the decoded text",
+         tool::encryptBaselineText("{\n  \"allowed_publishers\": [\n    \"A\" \"B\"\n  ]\n}"),
+         "the decoded JSON text, line 3, column 9: Missing ',' or ']' in array declaration (baselineconf check",
+         "error 3:9 (json) Missing ',' or ']' in array declaration\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        testing::scriptWindowsEnvironment(platform);
+        platform.files[u".\\baselineconf.dat"] = c.bytes;
+        BaselineConfig config;
+        FailureCause cause;
+        EXPECT_FALSE(config.loadBaselineConfig(platform, &cause)) << "still refused";
+        const std::string said = encodeUtf8(cause.text);
+        EXPECT_EQ(said.rfind("baselineconf.dat: ", 0), 0u) << said;
+        EXPECT_NE(said.find(c.cause), std::string::npos) << said;
+        const Checked checked = checkDat(c.bytes);
+        EXPECT_FALSE(checked.result.loads);
+        ASSERT_FALSE(checked.result.findings.empty());
+        if (!c.checkSays.empty()) {
+            EXPECT_NE(checked.text().find(c.checkSays), std::string::npos) << checked.text();
+        } else {
+            EXPECT_TRUE(checked.result.findings.front().isError);
+            EXPECT_EQ("baselineconf.dat: " + checked.result.findings.front().message, said) << checked.text();
         }
     }
 }

@@ -224,6 +224,29 @@ TEST(EntryPoint, AnExceptionOutOfTheDriverGivesTheDefaultLineClosesTheMutexAndWa
     }
 }
 
+TEST(EntryPoint, AnInterruptionOutsideTheWalkEndsWithOne) {
+    // What Ctrl+C would end the process with at each point: 1 from before the
+    // first prompt to the final wait of every failure.
+    struct Case {
+        const char* proves;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"no input", {}},
+        {"a refused title", {std::string(51, 'x'), "d"}},
+        {"no configuration", {"Title", "Description"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proves);
+        MemoryPlatform platform;
+        for (const auto& line : c.lines) platform.typeLine(line);
+        EXPECT_EQ(runEntryPoint(platform), 1);
+        ASSERT_LT(indexOf(platform, "endOnConsoleCtrl:1"), indexOf(platform, "readInputLine"));
+        EXPECT_FALSE(platform.called("endOnConsoleCtrl:0"));
+        EXPECT_EQ(platform.calls[platform.calls.size() - 2], "endOnConsoleCtrl:1");
+    }
+}
+
 TEST(EntryPoint, MutexIsCreatedOwnedAndClosedBeforeTheKeyWait) {
     MemoryPlatform platform;
     platform.typeLine("Title");

@@ -62,7 +62,8 @@ TEST(CauseLine, EveryFailureOfARunSaysWhyAfterItsFixedLine) {
          u"Cause: baselineconf.dat: the file is empty"},
         {"no Base64 of whole cipher blocks", [](MemoryPlatform& p) { p.files[u".\\baselineconf.dat"] = "AAAAAAA="; },
          kConfigNotRead,
-         u"Cause: baselineconf.dat: the Base64 text decodes to 5 bytes, not a whole number of 8-byte cipher blocks"},
+         u"Cause: baselineconf.dat: the Base64 text decodes to 5 bytes, not a whole number of 8-byte cipher blocks: "
+         u"the file is truncated or damaged"},
         {"a wrong pad", [](MemoryPlatform& p) { p.files[u".\\baselineconf.dat"] = testing::encipherRaw("{}xxxxx\x09"); },
          kConfigNotRead,
          u"Cause: baselineconf.dat: the last deciphered byte is 0x09, not a pad length from 1 to 8: the file was "
@@ -79,16 +80,16 @@ TEST(CauseLine, EveryFailureOfARunSaysWhyAfterItsFixedLine) {
              testing::placeConfig(p, "{\n  \"allowed_publishers\": [\n    \"A\" \"B\"\n  ]\n}");
          },
          kConfigNotRead,
-         u"Cause: baselineconf.dat, line 3, column 9: Missing ',' or ']' in array declaration (baselineconf check "
+         u"Cause: baselineconf.dat: the decoded JSON text, line 3, column 9: Missing ',' or ']' in array declaration (baselineconf check "
          u"baselineconf.dat lists every finding)"},
         {"a value of the wrong type, with its key",
          [](MemoryPlatform& p) { testing::placeConfig(p, "{\"AllowAppIfPublisherAllowed\": \"yes\"}"); }, kConfigNotRead,
-         u"Cause: baselineconf.dat, line 1, column 32: \"AllowAppIfPublisherAllowed\" is a string; it must be true "
+         u"Cause: baselineconf.dat: the decoded JSON text, line 1, column 32: \"AllowAppIfPublisherAllowed\" is a string; it must be true "
          u"or false (baselineconf check baselineconf.dat lists every finding)"},
         {"a custom root that does not exist, with its path",
          [](MemoryPlatform& p) { testing::placeConfig(p, "{\"paths_to_discover\": [\"C:\\\\Gone\"]}"); },
          kConfigNotRead,
-         u"Cause: baselineconf.dat, line 1, column 24: \"paths_to_discover\" entry 1 \"C:\\Gone\" is not an existing, "
+         u"Cause: baselineconf.dat: the decoded JSON text, line 1, column 24: \"paths_to_discover\" entry 1 \"C:\\Gone\" is not an existing, "
          u"accessible directory (baselineconf check baselineconf.dat lists every finding)"},
         {"a custom root that does not expand",
          [](MemoryPlatform& p) {
@@ -96,7 +97,7 @@ TEST(CauseLine, EveryFailureOfARunSaysWhyAfterItsFixedLine) {
              p.failingExpansions.insert(u"%NOPE%\\x");
          },
          kConfigNotRead,
-         u"Cause: baselineconf.dat, line 1, column 24: \"paths_to_discover\" entry 1 \"%NOPE%\\x\": its environment "
+         u"Cause: baselineconf.dat: the decoded JSON text, line 1, column 24: \"paths_to_discover\" entry 1 \"%NOPE%\\x\": its environment "
          u"variables cannot be expanded (baselineconf check baselineconf.dat lists every finding)"},
         {"a custom root that cannot be looked at natively",
          [](MemoryPlatform& p) {
@@ -109,7 +110,7 @@ TEST(CauseLine, EveryFailureOfARunSaysWhyAfterItsFixedLine) {
         {"a configured path cannot forge the console",
          [](MemoryPlatform& p) { testing::placeConfig(p, "{\"paths_to_discover\": [\"C:\\\\x\\u001b[2J\\u202e\"]}"); },
          kConfigNotRead,
-         u"Cause: baselineconf.dat, line 1, column 24: \"paths_to_discover\" entry 1 \"C:\\x\\u001B[2J\\u202E\" is not "
+         u"Cause: baselineconf.dat: the decoded JSON text, line 1, column 24: \"paths_to_discover\" entry 1 \"C:\\x\\u001B[2J\\u202E\" is not "
          u"an existing, accessible directory (baselineconf check baselineconf.dat lists every finding)"},
         {"a taken document name", [](MemoryPlatform& p) { p.files[kDocument] = "an older document"; }, kBuildFailed,
          u"Cause: " + kDocument + u" already exists (Windows error 80: The file exists.); it was not touched"},

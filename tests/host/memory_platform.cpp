@@ -291,6 +291,10 @@ bool MemoryPlatform::consoleCtrlEventReceived() {
     return ctrlHandlerInstalled && ctrlEventAtCheck != 0 && ctrlEventChecks >= ctrlEventAtCheck;
 }
 
+void MemoryPlatform::endOnConsoleCtrl(int exitValue) {
+    calls.push_back("endOnConsoleCtrl:" + std::to_string(exitValue));
+}
+
 std::uint64_t MemoryPlatform::getTickCount64() {
     ++clockReadings;
     const std::uint64_t now = tickCount;
@@ -713,12 +717,21 @@ bool MemoryPlatform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
 
 bool MemoryPlatform::readTextModeFile(const std::u16string& path, std::string& content) {
     calls.push_back("_wfopen:r");
+    return readFile(path, true, content);
+}
+
+bool MemoryPlatform::readBinaryModeFile(const std::u16string& path, std::string& content) {
+    calls.push_back("_wfopen:rb");
+    return readFile(path, false, content);
+}
+
+bool MemoryPlatform::readFile(const std::u16string& path, bool textMode, std::string& content) {
     const auto found = files.find(path);
     if (found == files.end() || unreadableFiles.count(path)) {
         lastError_ = found == files.end() ? kErrorFileNotFound : 30;  // ERROR_READ_FAULT
         return false;
     }
-    content = textModeContent(found->second);
+    content = textMode ? textModeContent(found->second) : found->second;
     return true;
 }
 

@@ -107,6 +107,7 @@ public:
     bool getConsoleScreenBufferInfo(ConsoleScreenInfo& info) override;
     bool setConsoleCtrlHandler(bool add) override;
     bool consoleCtrlEventReceived() override;
+    void endOnConsoleCtrl(int exitValue) override;
     std::uint64_t getTickCount64() override;
 
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
@@ -114,6 +115,7 @@ public:
     std::uint32_t getFileAttributes(const std::u16string& path) override;
     int waccess(const std::u16string& path, int mode) override;
     bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    bool readBinaryModeFile(const std::u16string& path, std::string& content) override;
     int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
                                       char16_t* buffer, int bufferLength) override;
 
@@ -254,6 +256,8 @@ public:
     std::size_t openStreams() const { return streams_.size(); }
 
 private:
+    bool readFile(const std::u16string& path, bool textMode, std::string& content);
+
     struct Search {
         std::vector<FindData> entries;
         std::size_t next = 0;

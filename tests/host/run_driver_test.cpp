@@ -3,6 +3,8 @@
 // 14011 line when the build run fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "config/baseline_config.h"
 #include "config_fixtures.h"
 #include "console/dialogue.h"
@@ -75,6 +77,10 @@ TEST(RunDriver, ASuccessfulRunPrintsTheSummaryAndTheDocumentsPath) {
     EXPECT_EQ(platform.output.substr(bannerText().size()), expected);
     EXPECT_EQ(platform.keyWaits, 1);
     EXPECT_TRUE(platform.files.count(u"C:\\Deploy\\Title_allowlist_08122025_0933.json"));
+    // Ctrl+C at the final key wait is that key: the success stays 0.
+    const auto wait = std::find(platform.calls.begin(), platform.calls.end(), "waitForKeyPress");
+    ASSERT_NE(wait, platform.calls.begin());
+    EXPECT_EQ(*(wait - 1), "endOnConsoleCtrl:0");
 }
 
 TEST(RunDriver, EachSummaryLineShowsItsOwnCounter) {

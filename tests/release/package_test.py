@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """The parts of scripts/package that decide the zip's bytes, on their own:
-the zip writer (order, times, attributes, whatever the time zone), the guide
-taken from README.md, the version read from its header and the commit date.
-    package_test.py SOURCE_DIR"""
+the zip writer (order, times, attributes, whatever the time zone), the
+guide's text and the default configuration as the zip holds them, the
+version read from its header and the commit date.
+    package_test.py SOURCE_DIR BASELINECONF (this tree's Linux tool)"""
 
 import datetime
+import hashlib
 import importlib.machinery
 import importlib.util
 import io
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -17,6 +20,7 @@ import time
 import zipfile
 
 source = os.path.abspath(sys.argv[1])
+baselineconf = os.path.abspath(sys.argv[2])
 loader = importlib.machinery.SourceFileLoader("package", os.path.join(source, "scripts", "package"))
 spec = importlib.util.spec_from_loader("package", loader)
 package = importlib.util.module_from_spec(spec)
@@ -62,32 +66,80 @@ with zipfile.ZipFile(os.path.join(work, "old.zip")) as archive:
 package.write_zip(os.path.join(work, "later.zip"), members, epoch + 2)
 check(open(os.path.join(work, "later.zip"), "rb").read() != zips[0], "the commit time is in the zip")
 
-# The guide: the wanted sections with their subsections, nothing else, no
-# maintainers' lines, Markdown made plain, CR LF.
-readme = "\n".join([
-    "# Product", "intro", "## On a fresh Debian 12 machine", "./scripts/test", "### Hosts", "hosts",
-    "## On Windows", "Copy it.", "```", "baseline.exe", "```", "### Where to run it from", "from here",
-    "<!-- maintainers -->", "./bench/run-x figures", "<!-- /maintainers -->", "after figures",
-    "## Layout", "folders", "## For administrators: writing a configuration", "write JSON", ""])
-lines = package.plain_text(package.readme_sections(readme, package.GUIDE_SECTIONS))
-check(lines == ["On Windows", "==========", "Copy it.", "    baseline.exe", "Where to run it from",
-                "--------------------", "from here", "after figures",
-                "For administrators: writing a configuration", "=" * 43, "write JSON"],
-      "the guide's sections as plain text: %r" % lines)
-guide = package.guide_text("8.2", epoch, readme)
-check(guide.count(b"\n") == guide.count(b"\r\n") and guide.endswith(b"write JSON\r\n"), "CR LF line ends")
-check(b"Release of 2025-12-09." in guide and guide.startswith(b"Varnel Allowlist Creator 8.2"),
-      "the guide's version and the commit's date")
-check(b"./scripts" not in guide and b"./bench" not in guide and b"Layout" not in guide,
-      "nothing for maintainers in the guide")
-check(package.guide_text("8.2", epoch, readme + "## On Windows\ncaf\u00e9\n").startswith(b"\xef\xbb\xbf"),
-      "a guide with text beyond ASCII starts with a UTF-8 byte order mark")
-# The real README gives a guide with every administrators' part.
-real = package.guide_text("8.2", epoch, open(os.path.join(source, "README.md"), encoding="utf-8").read())
-for heading in package.GUIDE_SECTIONS + ("Where to run it from, and what it loads", "Interrupting a run"):
-    check(("\r\n%s\r\n" % heading).encode() in real, "the README's guide has %r" % heading)
-check(b"run-baselinedoc" not in real, "the README's maintainers' figures are left out")
+# The guide as the zip holds it, in a release of stand-in programs and the
+# real defaults that this tree's baselineconf encodes.
+template = open(os.path.join(source, package.GUIDE_SOURCE), encoding="utf-8").read()
+configuration = package.default_configuration(baselineconf)
+programs = [("%s/%s" % (f, p), f.encode() + b"MZ" + p.encode()) for f in ("x64", "x86") for p in package.PROGRAMS]
+package.write_zip(os.path.join(work, "release.zip"),
+                  package.release_members("8.2", epoch, programs, configuration, template), epoch)
+with zipfile.ZipFile(os.path.join(work, "release.zip")) as archive:
+    names = archive.namelist()
+    guide = archive.read("ADMINISTRATORS-GUIDE.txt")
+    sums = archive.read("SHA256SUMS").decode("ascii")
+    dats = [archive.read(f + "/baselineconf.dat") if f + "/baselineconf.dat" in names else None
+            for f in ("x86", "x64")]
+check(names[-1] == "SHA256SUMS" and names[:-1] == sorted(names[:-1]), "members sorted, checksums last: %r" % names)
+check(not guide.startswith(b"\xef\xbb\xbf"), "the guide has no byte order mark")
+try:
+    text = guide.decode("utf-8")
+except UnicodeDecodeError as e:
+    text = ""
+    check(False, "the guide is UTF-8: %s" % e)
+check(guide.endswith(b"\r\n") and guide.count(b"\n") == guide.count(b"\r\n") and b"\r\r" not in guide,
+      "every line of the guide ends CR LF")
+lines = text.split("\r\n")[:-1]
+check(all(len(line) <= 100 for line in lines),
+      "guide lines of at most 100 characters: %r" % [n + 1 for n, line in enumerate(lines) if len(line) > 100])
+check(lines[:4] == ["Varnel Allowlist Creator 8.2: administrators' guide", "=" * 51, "", "Release of 2025-12-09."],
+      "the guide's title, underline and the release's date: %r" % lines[:4])
+check("@" not in text and "Creator v8.2" in text and "varnel-allowlist-8.2-windows.zip" in text,
+      "the version filled in everywhere")
+# Windows paths and commands only: nothing of the machine that builds it,
+# and no Markdown for Notepad to show raw.
+for banned in (r"\bwine\b", r"\blinux\b", r"\bdebian\b", r"build/", r"\bctest\b", r"\.cpp\b", r"\bREADME\b",
+               r"\./scripts", r"sha256sum\b", r"`", r"\*\*", r"\|", r"(?m)^\s*#", r"\]\("):
+    found = re.search(banned, text, re.I)
+    check(found is None, "the guide holds no %r: %r" % (banned, found and text[found.start() - 30:found.end() + 30]))
+for needed in ("QUICK START", "SUPPORTED SYSTEMS", "baselineconf.exe encode", "baselineconf.exe check",
+               "this is a JSON file; encode it with baselineconf encode", "Ctrl+C", "baselinedoc.exe export",
+               "certutil -hashfile", "signtool verify /pa", "Digital Signatures", "please refer user guide/admin guide",
+               "x64\\baselineconf.dat"):
+    check(needed in text, "the guide tells of %r" % needed)
+# Each folder's baselineconf.dat: listed in SHA256SUMS with its digest, and
+# the defaults as the creator will load them.
+for folder, data in zip(("x86", "x64"), dats):
+    check(data == configuration and "%s  %s/baselineconf.dat\n" % (hashlib.sha256(data or b"").hexdigest(), folder)
+          in sums, "%s/baselineconf.dat is in the zip and in SHA256SUMS" % folder)
+with open(os.path.join(work, "baselineconf.dat"), "wb") as f:
+    f.write(configuration)
+decoded = subprocess.run([baselineconf, "decode", os.path.join(work, "baselineconf.dat")], stdout=subprocess.PIPE)
+checked = subprocess.run([baselineconf, "check", os.path.join(work, "baselineconf.dat")], stdout=subprocess.PIPE)
+check(decoded.stdout == b"{}" and checked.returncode == 0 and b"(0 errors, 0 warnings)" in checked.stdout,
+      "the shipped configuration is {} and loads: %r %r" % (decoded.stdout, checked.stdout))
+check(len(sums.splitlines()) == len(names) - 1, "SHA256SUMS has a line for every other member")
+# The guide's example configuration is one that loads.
+example = re.search(r"\r\n    \{\r\n.*?\r\n    \}\r\n", text, re.S)
+if check(example is not None, "the guide has a worked example"):
+    with open(os.path.join(work, "example.json"), "w") as f:
+        f.write(example[0])
+    checked = subprocess.run([baselineconf, "check", os.path.join(work, "example.json")], stdout=subprocess.PIPE)
+    check(checked.returncode == 0 and b"(0 errors, 0 warnings)" in checked.stdout,
+          "the guide's worked example loads: %r" % checked.stdout)
+# Filled in the same whatever the text's line ends; a name left unfilled
+# stops the package.
+check(package.guide_text("8.2", epoch, "T @VERSION@\r\n@UNDERLINE@\r\ncaf\u00e9\n") ==
+      "T 8.2\r\n=====\r\ncaf\u00e9\r\n".encode(), "the template's fill-in, CR LF, no byte order mark")
+try:
+    package.guide_text("8.2", epoch, "T\n@VERSOIN@\n")
+    check(False, "a misspelt placeholder is refused")
+except SystemExit as e:
+    check(e.code == 1, "a misspelt placeholder is refused with exit 1")
 
+# The commit dates the release only where the tree is a checkout of its
+# own: not a folder inside one (nor a tree unpacked there from git archive).
+check(package.commit_time(os.path.join(source, "docs")) is None and package.commit_time(work) is None,
+      "no commit time for a folder that is not a checkout's top")
 # The version comes from its one header; the date from SOURCE_DATE_EPOCH.
 check(package.product_version(source) == "8.2", "version 8.2 from product_version.h")
 os.environ["SOURCE_DATE_EPOCH"] = "1700000000"

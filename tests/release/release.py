@@ -4,14 +4,18 @@
     release.py reproducible --source DIR --objdump32 OBJDUMP --objdump64 OBJDUMP
         two fresh clones of the commit, in two folders, built and packaged one
         after the other, give the same zip, byte for byte; that zip holds what
-        it must.
+        it must. Skipped (exit 77) where DIR is no checkout of its own.
     release.py signed --source DIR --out DIR --objdump32 OBJDUMP --objdump64 OBJDUMP
         packages this source tree signed with a certificate authority made
-        now, unpacks it into DIR/release and checks every program's signature
-        against that authority (and not against another).
+        now (dated by SOURCE_DATE_EPOCH, else the commit, else, in a tree
+        without one, its scripts/package's time), unpacks it into
+        DIR/release and checks every program's signature against that
+        authority (and not against another).
     release.py creator --release DIR --arch x86|x64 --prefix PREFIX
-        runs the unpacked release's creator over the unpacked release: every
-        program's version strings and its publisher are in the document.
+        runs the unpacked release's creator as unzipped, from its folder with
+        the shipped baselineconf.dat (the defaults: the system drive), then
+        over the unpacked release: every program's version strings and its
+        publisher are in the document.
 
 Each mode exits 0 when every check holds and 1 otherwise, naming each failure."""
 
@@ -33,7 +37,14 @@ PROGRAMS = ("baseline.exe", "baselineconf.exe", "baselinedoc.exe")
 FOLDERS = ("x86", "x64")
 GUIDE = "ADMINISTRATORS-GUIDE.txt"
 ZIP = "varnel-allowlist-8.2-windows.zip"
-MEMBERS = sorted([GUIDE] + ["%s/%s" % (f, p) for f in FOLDERS for p in PROGRAMS]) + ["SHA256SUMS"]
+CONFIGURATION = "baselineconf.dat"
+MEMBERS = sorted([GUIDE] + ["%s/%s" % (f, p) for f in FOLDERS for p in PROGRAMS + (CONFIGURATION,)]) + ["SHA256SUMS"]
+# What the shipped configuration, {}, makes of a run: the system drive as the
+# only root, and the built-in allowed directories.
+DEFAULT_ALLOWED = {"%TEMP%", "%WINDIR%", "%SYSTEMDRIVE%\\Documents and Settings", "%SYSTEMDRIVE%\\Recovery",
+                   "%SYSTEMDRIVE%\\System Volume Information"}
+# A reason on the first line and exit 77, which CTest counts as skipped.
+SKIPPED = 77
 PUBLISHER = "Varnel Release Test"
 AUTHORITY = "Varnel Release Test CA"
 DESCRIPTIONS = {
@@ -136,12 +147,12 @@ def check_zip(data, objdump32, objdump64, work):
     with open(os.path.join(unpacked, GUIDE), "rb") as f:
         guide = f.read()
     check(guide.count(b"\n") == guide.count(b"\r\n") and guide.startswith(b"Varnel Allowlist Creator 8.2"),
-          "the guide is text with CR LF line ends")
-    for heading in (b"Where to run it from, and what it loads", b"For administrators: writing a configuration",
-                    b"For administrators: reading an allowlist document", b"certutil -hashfile"):
+          "the guide is text with CR LF line ends, no byte order mark")
+    for heading in (b"4. QUICK START", b"6. THE CONFIGURATION FILE, BASELINECONF.DAT", b"certutil -hashfile"):
         check(heading in guide, "the guide holds %r" % heading)
-    for maintainers in (b"./scripts/", b"./bench/", b"<!--"):
-        check(maintainers not in guide, "the guide leaves out %r" % maintainers)
+    with open(os.path.join(unpacked, "x86", CONFIGURATION), "rb") as a, \
+            open(os.path.join(unpacked, "x64", CONFIGURATION), "rb") as b:
+        check(a.read() == b.read(), "one default configuration in both folders")
     for folder, objdump in zip(FOLDERS, (objdump32, objdump64)):
         for program in PROGRAMS:
             check_program(os.path.join(unpacked, folder, program), objdump, folder + "/" + program)
@@ -156,9 +167,21 @@ def fresh_clone(source, commit, where):
     shutil.copytree(os.path.join(source, ".cache", "jsoncpp"), os.path.join(where, ".cache", "jsoncpp"))
 
 
+def commit_of(source):
+    """The commit checked out in `source`, or None where it is no checkout of
+    its own (a tree from git archive)."""
+    top = run(["git", "-C", source, "rev-parse", "--show-toplevel"])
+    if top.returncode != 0 or os.path.realpath(top.stdout.strip()) != os.path.realpath(source):
+        return None
+    return run(["git", "-C", source, "rev-parse", "HEAD"], check=True).stdout.strip()
+
+
 def mode_reproducible(args):
     source = os.path.abspath(args.source)
-    commit = run(["git", "-C", source, "rev-parse", "HEAD"], check=True).stdout.strip()
+    commit = commit_of(source)
+    if commit is None:
+        print("SKIPPED: %s is not a git checkout, and this test builds two clones of its commit" % source)
+        return SKIPPED
     work = tempfile.mkdtemp(prefix="varnel-reproducible-")
     try:
         # Folders of different names and depths; the second build starts
@@ -216,7 +239,14 @@ def mode_signed(args):
         f.write(open(leaf_cert).read() + open(ca_cert).read())
 
     dist = os.path.join(out, "dist")
-    data = package(source, extra=["--sign-cert", chain, "--sign-key", leaf_key], dist=dist)
+    env = None
+    if commit_of(source) is None and "SOURCE_DATE_EPOCH" not in os.environ:
+        # No commit to date the release by: the packaging's own script, as
+        # the tree was unpacked, stands in for it.
+        epoch = int(os.stat(os.path.join(source, "scripts", "package")).st_mtime)
+        print("no commit in %s: SOURCE_DATE_EPOCH=%d" % (source, epoch))
+        env = dict(os.environ, SOURCE_DATE_EPOCH=str(epoch))
+    data = package(source, env=env, extra=["--sign-cert", chain, "--sign-key", leaf_key], dist=dist)
     if data is None:
         return
     unpacked = check_zip(data, args.objdump32, args.objdump64, out)
@@ -252,10 +282,31 @@ def mode_creator(args):
                    LANG="C.UTF-8")
         wine_for = os.path.join(HERE, "..", "wine", "wine-for")
 
-        def windows(program, *arguments, stdin=None):
+        def windows(program, *arguments, stdin=None, cwd=program_folder):
             loader = run([wine_for, args.prefix, program], check=True).stdout.strip()
             return subprocess.run([loader, program] + list(arguments), input=stdin, stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE, cwd=program_folder, env=env, timeout=300)
+                                  stderr=subprocess.PIPE, cwd=cwd, env=env, timeout=300)
+
+        # First as unzipped: the folder's own creator, started there, loads
+        # the shipped defaults and writes its document beside itself.
+        unzipped = os.path.join(tree, args.arch)
+        done = windows(os.path.join(unzipped, "baseline.exe"), stdin=b"Unzipped\nAs shipped\n", cwd=unzipped)
+        written = re.search(rb"created successfully at location (.*)\r\n", done.stdout)
+        documents = glob.glob(os.path.join(unzipped, "Unzipped_allowlist_*.json"))
+        if check(done.returncode == 0 and written is not None and len(documents) == 1,
+                 "the unzipped %s\\baseline.exe runs with its baselineconf.dat: exit %d, %r, %r"
+                 % (args.arch, done.returncode, done.stdout[-1500:], documents)):
+            check(written[1].decode().lower() == ("Z:" + documents[0].replace("/", "\\")).lower(),
+                  "the document is where the console says: %r" % written[1])
+            with open(documents[0], "rb") as f:
+                document = json.loads(f.read().decode("utf-8"))
+            roots = [(e["fpath"], e["fname"]) for e in document["inventory"]["files"] if e.get("pid") == -1]
+            allowed = {d["dirpath"] for d in document["inventory"]["directories"]}
+            print("as unzipped: roots %r, %d entries, allowed %r" % (roots, len(document["inventory"]["files"]),
+                                                                     sorted(allowed)))
+            check(roots == [("", "C:")] and DEFAULT_ALLOWED <= allowed,
+                  "the defaults were loaded: the system drive only, the built-in allowed directories")
+            os.remove(documents[0])
 
         root = "Z:" + tree.replace("/", "\\")
         with open(os.path.join(program_folder, "config.json"), "w") as f:
@@ -304,7 +355,8 @@ def main():
     args = parser.parse_args()
     # CTest's log shows each step as it ends, not all of them at the end.
     sys.stdout.reconfigure(line_buffering=True)
-    {"reproducible": mode_reproducible, "signed": mode_signed, "creator": mode_creator}[args.mode](args)
+    if {"reproducible": mode_reproducible, "signed": mode_signed, "creator": mode_creator}[args.mode](args) == SKIPPED:
+        return SKIPPED
     if failures:
         print("%d check(s) failed" % len(failures))
         return 1

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """baselineconf as an administrator runs it, natively or under Wine:
 
-    baselineconf_cli.py --configs DIR --readme README.md -- COMMAND...
+    baselineconf_cli.py --configs DIR --readme docs/configuration.md -- COMMAND...
 
 COMMAND is how to start the tool (for Windows: run-in-prefix PREFIX
 baselineconf.exe). Every run happens in a fresh directory with relative file
@@ -98,14 +98,19 @@ def commands(tool):
     rc, out, _, err = tool.run("check", "missing.dat")
     check(rc == 1 and "missing.dat: cannot be opened" in err, "check of a missing file: %d %s" % (rc, err))
 
-    tool.write("newline.dat", first + b"\r\n")
-    rc, _, out, _ = tool.run("check", "newline.dat")
-    check(rc == 1 and "newline.dat:1:%d: error: the file ends with a line break" % (len(first) + 1) in out
-          and out.rstrip().endswith("the allowlist creator cannot load it (2 errors, 0 warnings)"),
-          "check finds the trailing line break: %d %s" % (rc, out))
-    rc, _, _, err = tool.run("decode", "newline.dat")
-    check(rc == 1 and "newline.dat: cannot be decoded" in err and "ends with a line break" in err,
-          "decode explains why it cannot: %d %s" % (rc, err))
+    # An editor's mistakes: check names each as its one error, decode as why it cannot.
+    for name, data, said in [
+            ("newline.dat", first + b"\r\n", "newline.dat:1:%d: error: a line break (CR LF) after the text at offset %d"
+             % (len(first) + 1, len(first))),
+            ("bom.dat", b"\xef\xbb\xbf" + first, "bom.dat: error: a UTF-8 byte order mark (EF BB BF) stands before"),
+            ("plain.dat", b'{"allowed_publishers": []}\r\n',
+             "plain.dat: error: this is a JSON file; encode it with baselineconf encode")]:
+        tool.write(name, data)
+        rc, _, out, _ = tool.run("check", name)
+        check(rc == 1 and said in out and out.rstrip().endswith("cannot load it (1 error, 0 warnings)"),
+              "check names the mistake in %s: %d %s" % (name, rc, out))
+        rc, _, _, err = tool.run("decode", name)
+        check(rc == 1 and said.split("error: ")[1] in err, "decode says why %s cannot be: %d %s" % (name, rc, err))
 
     tool.write("root.json", b"[]")
     rc, _, _, err = tool.run("encode", "root.json", "-o", "root.dat", "--no-check")
@@ -138,7 +143,7 @@ def commands(tool):
 def readme_example(readme, configs):
     text = open(readme, encoding="utf-8").read()
     example = open(os.path.join(configs, "example.json"), encoding="utf-8").read()
-    check("```json\n" + example + "```" in text, "README shows tests/configs/example.json as its example")
+    check("```json\n" + example + "```" in text, "the configuration guide shows tests/configs/example.json as its example")
 
 
 def main():

@@ -354,6 +354,23 @@ def case_usage(tool):
           "--help lists the four commands")
 
 
+def case_line_ends(tool):
+    """Text to a pipe ends its lines as the platform's tools expect (CR LF from
+    the Windows tool, LF from the Linux one); JSON is data and keeps its bytes."""
+    windows = any(c.lower().endswith(".exe") for c in tool.command)
+    tool.write("old.json", make_documents.document(300))
+    tool.write("new.json", make_documents.document(300, variant="changed"))
+    for args, stream, is_text in [(("summary", "old.json"), 1, True), (("check", "old.json"), 1, True),
+                                  (("diff", "old.json", "new.json"), 1, True), (("frobnicate",), 2, True),
+                                  (("diff", "--json", "old.json", "new.json"), 1, False)]:
+        data = tool.run_bytes(*args)[stream]
+        lone = data.replace(b"\r\n", b"").count(b"\n")
+        pairs = data.count(b"\r\n")
+        want_crlf = windows and is_text
+        check(data.count(b"\n") > 0 and (lone == 0 if want_crlf else pairs == 0),
+              "%s: %s line ends on a pipe, got %d CR LF and %d LF" % (args, "CR LF" if want_crlf else "LF", pairs, lone))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--source", required=True)
@@ -364,6 +381,7 @@ def main():
     tool = Tool(args.tool, work)
     try:
         case_usage(tool)
+        case_line_ends(tool)
         case_check(tool, make_documents.document(60))
         case_summary(tool, args.source)
         case_diff(tool)

@@ -317,13 +317,15 @@ std::wstring tempFileWith(const char* bytes, std::size_t size) {
     return path;
 }
 
-TEST(Win32Files, TextModeReadingTurnsCrLfIntoLfAndStopsAtCtrlZ) {
+TEST(Win32Files, TextModeReadingTurnsCrLfIntoLfAndStopsAtCtrlZBinaryDoesNot) {
     Win32Platform platform;
     const char bytes[] = "ab\r\ncd\r\n\rx\x1A" "after";
     const std::wstring path = tempFileWith(bytes, sizeof bytes - 1);
     std::string content = "untouched";
     ASSERT_TRUE(platform.readTextModeFile(reinterpret_cast<const char16_t*>(path.c_str()), content));
     EXPECT_EQ(content, "ab\ncd\n\rx");
+    ASSERT_TRUE(platform.readBinaryModeFile(reinterpret_cast<const char16_t*>(path.c_str()), content));
+    EXPECT_EQ(content, std::string(bytes, sizeof bytes - 1)) << "binary mode keeps every byte";
     DeleteFileW(path.c_str());
     content = "untouched";
     EXPECT_FALSE(platform.readTextModeFile(reinterpret_cast<const char16_t*>(path.c_str()), content));

@@ -195,17 +195,19 @@ CheckResult checkJsonText(const std::string& text, ConfigEnvironment& environmen
 CheckResult checkDatFile(const std::string& bytes, ConfigEnvironment& environment) {
     CheckResult result;
     const std::string content = textModeContent(bytes);
-    Base64Lint lint = lintBase64(bytes, content);
     std::string json;
     DecryptFacts facts;
     const DecryptOutcome outcome = decryptBaselineTextDetailed(content, json, &facts);
     if (outcome != DecryptOutcome::ok) {
-        // What the lint found is then the likely cause.
-        for (auto& finding : lint.findings) finding.isError = true;
-        result.findings = std::move(lint.findings);
-        result.findings.push_back({true, 0, 0, decryptFailure(outcome, facts)});
+        // The one cause the creator names; what else the lint would find
+        // follows from it.
+        const std::size_t offset = datFormMistake(bytes).offset;
+        const std::string cause = datDecodeFailure(bytes, outcome, facts);
+        result.findings.push_back(offset != std::string::npos ? findingAt(true, bytes, offset, cause)
+                                                              : Finding{true, 0, 0, cause});
         return result;
     }
+    Base64Lint lint = lintBase64(bytes, content);
     const std::size_t padLength = static_cast<unsigned char>(facts.plaintext.back());
     const std::string text = facts.plaintext.substr(0, facts.plaintext.size() - padLength);
     CheckResult inner;

@@ -17,6 +17,7 @@
 #include "platform/visible_text.h"
 #include "config/baseline_file.h"
 #include "encode.h"
+#include "line_ends.h"
 #include "tool_files.h"
 #include "platform/text_mode.h"
 
@@ -68,19 +69,13 @@ bool looksLikeDatContent(const std::string& bytes) {
     return true;
 }
 
-// JSON by its first character; a byte order mark is only ever written before
-// text. A comment's slash is also a Base64 character: one .dat in 64 begins
-// with it, and Base64 throughout is no JSON text.
-bool looksLikeJsonContent(const std::string& bytes) {
-    if (hasByteOrderMark(bytes)) return true;
-    const std::size_t first = bytes.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return false;
-    if (bytes[first] == '/') return !looksLikeDatContent(bytes);
-    return bytes[first] == '{' || bytes[first] == '[';
-}
+// JSON by its first character, as the creator's diagnosis tells it.
+bool looksLikeJsonContent(const std::string& bytes) { return datFormMistake(bytes).form == DatForm::jsonFile; }
 
 bool looksLikeDat(const std::string& name, const std::string& bytes) {
-    if (hasByteOrderMark(bytes)) return false;
+    // Notepad's "UTF-8 with BOM" puts the mark before JSON; before Base64 it
+    // is the .dat's mistake that check is to name.
+    if (hasByteOrderMark(bytes) && looksLikeJsonContent(bytes)) return false;
     auto endsWith = [&](const char* suffix) {
         const std::string s = suffix;
         if (name.size() < s.size()) return false;
@@ -131,9 +126,8 @@ int decode(const std::string& name, const std::string& output, bool force, Confi
     std::string bytes;
     if (!readFile(name, bytes, err)) return 1;
     if (looksLikeJsonContent(bytes)) {
-        err << "baselineconf: " << name
-            << ": is a JSON configuration, not a baselineconf.dat; decode takes the encrypted file (check and "
-               "encode take this one)\n";
+        err << "baselineconf: " << name << ": is a JSON configuration, not a baselineconf.dat: "
+            << datFormMistake(bytes).phrase << " (decode takes the encoded file)\n";
         return 1;
     }
     std::string json;
@@ -156,6 +150,7 @@ int decode(const std::string& name, const std::string& output, bool force, Confi
         }
     }
     if (output.empty()) {
+        passBytesThrough(out);
         out << text;
         out.flush();
         return out ? 0 : 1;

@@ -16,6 +16,7 @@
 #include "report.h"
 #include "summary.h"
 #include "platform/visible_text.h"
+#include "line_ends.h"
 #include "tool_files.h"
 #include "workbook.h"
 
@@ -144,6 +145,7 @@ int diff(const std::string& oldName, const std::string& newName, bool json, std:
     if (trouble) return 2;
     const DocumentDiff result = compareDocuments(before, after);
     if (json) {
+        tool::passBytesThrough(out);  // JSON is data: a script reads it as it is
         printDiffJson(oldName, newName, result, out);
     } else {
         printDiff(oldName, newName, result, out);

@@ -18,7 +18,31 @@ HANDLE workFinished = nullptr;
 // so that it is always the program, not the system, that lets go.
 constexpr DWORD kCloseHoldMilliseconds = 4500;
 
+std::atomic<int> exitOnEvent{1};
+std::atomic<bool> endHandlerInstalled{false};
+
+// Called only when the handler above did not take the event: no document is
+// open then, so there is nothing to finish. TerminateProcess, not
+// ExitProcess: the main thread may hold the C runtime's locks in a line read,
+// and the exit value must be exactly the one given.
+BOOL WINAPI endProcessOnCtrl(DWORD type) {
+    switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitOnEvent.load()));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 }  // namespace
+
+void endOnConsoleCtrl(int exitValue) {
+    exitOnEvent.store(exitValue);
+    if (!endHandlerInstalled.exchange(true)) SetConsoleCtrlHandler(endProcessOnCtrl, TRUE);
+}
 
 BOOL WINAPI handleConsoleCtrl(DWORD type) {
     switch (type) {

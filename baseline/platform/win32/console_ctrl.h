@@ -12,6 +12,9 @@ namespace baseline::win32 {
 bool setConsoleCtrlHandler(bool add);
 // Whether an event reached the handler since it was installed.
 bool consoleCtrlEventReceived();
+// Installs, the first time, the handler that ends the process with the value
+// last given when no handler above it took the event.
+void endOnConsoleCtrl(int exitValue);
 // The routine SetConsoleCtrlHandler calls, on a thread of its own; the tests
 // call it directly for the events a test cannot raise.
 BOOL WINAPI handleConsoleCtrl(DWORD type);

@@ -294,6 +294,8 @@ bool Win32Platform::setConsoleCtrlHandler(bool add) { return win32::setConsoleCt
 
 bool Win32Platform::consoleCtrlEventReceived() { return win32::consoleCtrlEventReceived(); }
 
+void Win32Platform::endOnConsoleCtrl(int exitValue) { win32::endOnConsoleCtrl(exitValue); }
+
 std::uint64_t Win32Platform::getTickCount64() { return GetTickCount64(); }
 
 std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& source,
@@ -560,14 +562,15 @@ bool Win32Platform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
     return true;
 }
 
-bool Win32Platform::readTextModeFile(const std::u16string& path, std::string& content) {
-    // No "b" in the mode: the C runtime's text mode is what turns a CR LF
-    // into LF here, and what stops reading at a Ctrl-Z.
+namespace {
+
+// The whole file through a C runtime stream opened with `mode`.
+bool readWholeStream(const std::u16string& path, const wchar_t* mode, std::string& content) {
     std::string data;
     DWORD readError = 0;
     {
         // A failed open leaves CreateFileW's reason in GetLastError.
-        const win32::UniqueFileStream stream(_wfopen(asWide(path), L"r"));
+        const win32::UniqueFileStream stream(_wfopen(asWide(path), mode));
         if (!stream) return false;
         char buffer[4096];
         std::size_t got = 0;
@@ -581,6 +584,18 @@ bool Win32Platform::readTextModeFile(const std::u16string& path, std::string& co
     }
     content = std::move(data);
     return true;
+}
+
+}  // namespace
+
+bool Win32Platform::readTextModeFile(const std::u16string& path, std::string& content) {
+    // No "b" in the mode: the C runtime's text mode is what turns a CR LF
+    // into LF here, and what stops reading at a Ctrl-Z.
+    return readWholeStream(path, L"r", content);
+}
+
+bool Win32Platform::readBinaryModeFile(const std::u16string& path, std::string& content) {
+    return readWholeStream(path, L"rb", content);
 }
 
 int Win32Platform::multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags,

@@ -41,6 +41,7 @@ public:
     bool getConsoleScreenBufferInfo(ConsoleScreenInfo& info) override;
     bool setConsoleCtrlHandler(bool add) override;
     bool consoleCtrlEventReceived() override;
+    void endOnConsoleCtrl(int exitValue) override;
     std::uint64_t getTickCount64() override;
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
@@ -75,6 +76,7 @@ public:
     bool loadFileIdentityLibraries() override;
     bool getProcessMemoryInfo(ProcessMemoryCounters& counters) override;
     bool readTextModeFile(const std::u16string& path, std::string& content) override;
+    bool readBinaryModeFile(const std::u16string& path, std::string& content) override;
     int multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags, const char* text,
                                       char16_t* buffer, int bufferLength) override;
 
