@@ -5,6 +5,8 @@
 
 #include <json/json.h>
 
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -87,6 +89,34 @@ TEST(WorkbookExport, CellText) {
         EXPECT_EQ(cellText(c.in, hidden), c.out);
         EXPECT_EQ(hidden, c.hidden);
     }
+}
+
+// A sheet longer than a spreadsheet holds is refused before anything is
+// written, naming the sheet; within the limit the workbook is complete.
+TEST(WorkbookExport, RowLimit) {
+    Document d;
+    readDocument(workedExample(), d);
+    const std::string path = ::testing::TempDir() + "row_limit.xlsx";
+    const struct {
+        std::uint32_t rows;
+        bool written;
+        const char* message;
+    } cases[] = {
+        {1, false, "sheet Summary would have more than 0 rows below its header"},
+        {kSheetRows, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        std::remove(path.c_str());
+        std::string error;
+        EXPECT_EQ(writeWorkbook(d, path, error, c.rows), c.written);
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        std::ifstream file(path, std::ios::binary);
+        char magic[4] = {};
+        file.read(magic, 4);
+        EXPECT_EQ(file.good() && std::string(magic, 4) == "PK\x03\x04", c.written);
+    }
+    std::remove(path.c_str());
 }
 
 TEST(CsvExport, IsoTimesAndTableNames) {

@@ -27,8 +27,7 @@ namespace baseline::doc {
 
 namespace {
 
-// Excel's limits: rows of a sheet (the header included) and UTF-16 units of a cell.
-constexpr lxw_row_t kMaxRows = 1048576;
+// A spreadsheet's limit of UTF-16 units in a cell.
 constexpr std::size_t kMaxCellUnits = 32767;
 // A double holds every integer up to 2^53; a larger one is written as its
 // digits, so that no cell shows a number the document does not hold.
@@ -78,8 +77,8 @@ struct Formats {
 // says whether any text of the row needed an escape.
 class Sheet : public RowSink {
 public:
-    Sheet(lxw_workbook* book, const char* name, const Formats& formats)
-        : sheet_(workbook_add_worksheet(book, name)), name_(name), formats_(formats) {
+    Sheet(lxw_workbook* book, const char* name, const Formats& formats, lxw_row_t maxRows)
+        : sheet_(workbook_add_worksheet(book, name)), name_(name), formats_(formats), maxRows_(maxRows) {
         if (sheet_ == nullptr) throw Refusal(std::string("cannot add the sheet ") + name);
     }
 
@@ -145,8 +144,8 @@ public:
 
 private:
     lxw_col_t next(std::size_t width) {
-        if (col_ == 0 && row_ == kMaxRows) {
-            throw Refusal(std::string("sheet ") + name_ + " would have more than " + std::to_string(kMaxRows - 1) +
+        if (col_ == 0 && row_ == maxRows_) {
+            throw Refusal(std::string("sheet ") + name_ + " would have more than " + std::to_string(maxRows_ - 1) +
                           " rows below its header, more than a spreadsheet holds");
         }
         if (widths_.size() <= col_) widths_.resize(col_ + 1, 0);
@@ -170,6 +169,7 @@ private:
     lxw_worksheet* sheet_;
     std::string name_;
     Formats formats_;
+    lxw_row_t maxRows_;
     lxw_row_t row_ = 0;
     lxw_col_t col_ = 0, columns_ = 0;
     std::vector<std::size_t> widths_;
@@ -286,7 +286,7 @@ std::string cellText(std::string_view text, bool& hidden) {
     return cell;
 }
 
-bool writeWorkbook(const Document& document, const std::string& path, std::string& error) {
+bool writeWorkbook(const Document& document, const std::string& path, std::string& error, std::uint32_t maxRows) {
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     std::unique_ptr<lxw_workbook, void (*)(lxw_workbook*)> book(workbook_new_opt(path.c_str(), &options),
@@ -308,15 +308,15 @@ bool writeWorkbook(const Document& document, const std::string& path, std::strin
         format_set_num_format(formats.date, "yyyy-mm-dd hh:mm:ss");
 
         const Tally counts = tally(document);
-        Sheet summary(book.get(), "Summary", formats);
+        Sheet summary(book.get(), "Summary", formats, maxRows);
         writeSummary(document, counts, summary);
         summary.finish();
         for (const TableSheet& t : kTableSheets) {
-            Sheet sheet(book.get(), t.name, formats);
+            Sheet sheet(book.get(), t.name, formats, maxRows);
             writeTable(document, counts, t.table, sheet);
             sheet.finish();
         }
-        Sheet certificates(book.get(), "Certificates", formats);
+        Sheet certificates(book.get(), "Certificates", formats, maxRows);
         writeCertificates(document, certificates);
         certificates.finish();
     } catch (const Refusal& refusal) {

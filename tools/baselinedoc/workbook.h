@@ -4,6 +4,7 @@
 // document alone.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,11 @@ namespace baseline::doc {
 // the caller publishes. False with `error` set when it cannot be written or
 // would exceed what a spreadsheet holds (rows of a sheet, characters of a
 // cell): a workbook is never written in part.
-bool writeWorkbook(const Document& document, const std::string& path, std::string& error);
+// `maxRows` (a sheet's rows, its header included) is a spreadsheet's limit;
+// tests give a smaller one.
+constexpr std::uint32_t kSheetRows = 1048576;
+bool writeWorkbook(const Document& document, const std::string& path, std::string& error,
+                   std::uint32_t maxRows = kSheetRows);
 
 // Text of the document as a cell holds it: the hidden-character escapes of
 // the other outputs, U+FFFE and U+FFFF (which the workbook's XML cannot hold)
