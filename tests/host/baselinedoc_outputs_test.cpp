@@ -5,6 +5,7 @@
 
 #include <json/json.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -117,6 +118,30 @@ TEST(WorkbookExport, RowLimit) {
         EXPECT_EQ(file.good() && std::string(magic, 4) == "PK\x03\x04", c.written);
     }
     std::remove(path.c_str());
+}
+
+// Every serial is a multiple of 2^-30 with room to spare in a double, so no
+// build rounds it; and it is within half a step of the true time.
+TEST(WorkbookExport, DateSerials) {
+    const struct {
+        std::int64_t seconds;
+        double days;  // the true serial
+    } cases[] = {
+        {0, 25569.0},
+        {1, 25569.0 + 1 / 86400.0},
+        {1710410400, 45365.0 + 10 / 24.0},
+        {-1, 25569.0 - 1 / 86400.0},
+        {-2203891200, 61.0},                        // 1900-03-01
+        {253402300799, 2958466.0 - 1 / 86400.0},    // 9999-12-31 23:59:59
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        const double serial = dateSerial(c.seconds);
+        const double steps = std::ldexp(serial, 30);
+        EXPECT_EQ(steps, std::floor(steps));
+        EXPECT_LT(steps, std::ldexp(1.0, 53));
+        EXPECT_LE(std::fabs(serial - c.days), std::ldexp(1.0, -31));
+    }
 }
 
 TEST(CsvExport, IsoTimesAndTableNames) {

@@ -36,7 +36,7 @@ constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
 // false 1900-02-29) to 9999-12-31. Outside them the date cell stays empty
 // and the number beside it tells.
 constexpr std::int64_t kFirstDate = -2203891200, kLastDate = 253402300799;
-constexpr double kUnixEpochSerial = 25569;  // 1970-01-01 as a date serial number
+constexpr std::int64_t kUnixEpochSerial = 25569;  // 1970-01-01 as a date serial number
 // Column widths follow the longest cell, within these.
 constexpr std::size_t kMinWidth = 8, kMaxWidth = 60;
 
@@ -128,8 +128,7 @@ public:
             return;
         }
         const lxw_col_t at = next(19);
-        const double serial = kUnixEpochSerial + static_cast<double>(seconds) / 86400.0;
-        check(worksheet_write_number(sheet_, row_, at, serial, formats_.date));
+        check(worksheet_write_number(sheet_, row_, at, dateSerial(seconds), formats_.date));
     }
 
     // The header row stays in view and filters every column.
@@ -262,6 +261,20 @@ constexpr TableSheet kTableSheets[] = {
 };
 
 }  // namespace
+
+// A second is no binary fraction of a day, and the 32-bit build's x87
+// arithmetic rounds a quotient otherwise than SSE does: the day's fraction is
+// taken in integers, and the sum is exact in any arithmetic.
+double dateSerial(std::int64_t seconds) {
+    constexpr std::int64_t kDay = 86400, kSteps = std::int64_t{1} << 30;
+    std::int64_t days = seconds / kDay, rest = seconds % kDay;
+    if (rest < 0) {  // a time before 1970: the day before, and the rest forward
+        rest += kDay;
+        --days;
+    }
+    const std::int64_t steps = (rest * kSteps + kDay / 2) / kDay;
+    return static_cast<double>(kUnixEpochSerial + days) + static_cast<double>(steps) / static_cast<double>(kSteps);
+}
 
 std::string cellText(std::string_view text, bool& hidden) {
     const std::string visible = visibleUtf8(text);

@@ -28,4 +28,9 @@ bool writeWorkbook(const Document& document, const std::string& path, std::strin
 // form as an escaped character). Sets `hidden` when an escape was needed.
 std::string cellText(std::string_view text, bool& hidden);
 
+// The date serial number of a time (days since 1899-12-30), the fraction
+// of the day to 2^-30 (80 microseconds, well inside a second), so that the
+// value is exact and the same on every build.
+double dateSerial(std::int64_t seconds);
+
 }  // namespace baseline::doc
