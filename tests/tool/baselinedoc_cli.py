@@ -276,11 +276,11 @@ def case_report(tool):
     data = json.loads(data_text)
 
     def unmarked(value):
-        """A value with hidden characters comes as pieces: text, and the hidden UTF-16 units as numbers."""
+        """A value with hidden characters alternates text with runs of hidden code points ("AD 2064")."""
         if not isinstance(value, list):
             return value
-        units = "".join(p if isinstance(p, str) else chr(p) for p in value)
-        return units.encode("utf-16", "surrogatepass").decode("utf-16", "replace")
+        check(len(value) % 2 == 0 or value[-1] != "", "no empty last piece: %r" % value)
+        return "".join(p if i % 2 == 0 else "".join(chr(int(c, 16)) for c in p.split(" ")) for i, p in enumerate(value))
 
     paths = [unmarked(row[0]) for row in data["executables"]]
     for name in make_documents.HOSTILE_NAMES:
@@ -333,6 +333,62 @@ def case_report(tool):
           "a cut-off document's report lists why it is incomplete: %d %s" % (rc, err))
 
 
+def hidden_code_points(source):
+    """Every code point of the generated table that UTF-8 can carry (no surrogates)."""
+    with open(os.path.join(source, "baseline", "platform", "hidden_table.cpp"), encoding="utf-8") as f:
+        ranges = re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", f.read())
+    return [c for a, b in ranges for c in range(int(a, 16), int(b, 16) + 1) if not 0xD800 <= c <= 0xDFFF]
+
+
+def case_every_hidden_character(tool, source):
+    """One executable and one publisher per hidden code point: no output shows one raw."""
+    codes = hidden_code_points(source)
+    hidden = set(map(chr, codes))
+    check(len(codes) > 4000 and all(chr(c) in hidden for c in (0xAD, 0x115F, 0x2064, 0xFE0F, 0xE0041, 0x3000)),
+          "the table holds the characters a screen does not show: %d" % len(codes))
+    # check refuses a NUL anywhere and controls in a file's name: the creator cannot write them.
+    codes = [c for c in codes if c != 0]
+    control = lambda c: c < 0x20 or 0x7F <= c <= 0x9F
+    extra = [{"fname": "h%X%s.exe" % (c, "" if control(c) else chr(c)), "pubname": "Northwind Tools" + chr(c)}
+             for c in codes]
+    names = len(codes) + sum(1 for c in codes if not control(c))
+    tool.write("plain.json", make_documents.document(40))
+    tool.write("hidden.json", make_documents.document(40, extra=extra))
+
+    def raw(data, allowed="\n\t"):
+        return sorted({"%04X" % ord(ch) for ch in data.decode("utf-8", "replace") if ch in hidden and ch not in allowed})
+
+    outputs = {}
+    for name, args in (("summary", ["summary", "hidden.json"]), ("diff", ["diff", "plain.json", "hidden.json"]),
+                       ("diff --json", ["diff", "--json", "plain.json", "hidden.json"])):
+        rc, out, err = tool.run_bytes(*args)
+        outputs[name] = out
+        check(rc in (0, 1) and raw(out) == [] and raw(err) == [] and len(out) > 1000,
+              "%s shows no hidden character raw: %d %r %r" % (name, rc, raw(out)[:10], err[:200]))
+    check(re.search(rb"Hidden characters: %d names" % names, outputs["summary"]) is not None,
+          "summary counts every hidden name")
+    check(b"Northwind Tools\\u00AD" in outputs["diff"] and b"Northwind Tools\\uDB40\\uDC41" in outputs["diff"],
+          "diff shows escapes, past U+FFFF one per unit")
+    for table in ("executables", "publishers"):
+        rc, out, err = tool.run("export", "hidden.json", "--table", table, "-o", table + ".csv", "--force")
+        data = tool.read(table + ".csv")
+        rows = data.decode("utf-8").splitlines()[1:]
+        marked = [r for r in rows if r.endswith('"yes"') or r.endswith(",yes")]
+        check(rc == 0 and data.startswith(b"\xef\xbb\xbf") and raw(data[3:], "\r\n") == [] and len(marked) == len(codes),
+              "the %s CSV escapes and flags every hidden name: %d %r %s" % (table, len(marked), raw(data[3:], "\r\n")[:10], err))
+    rc, out, err = tool.run("report", "hidden.json", "-o", "hidden.html", "--force")
+    page = tool.read("hidden.html")
+    data_text = page.split(b'<script type="application/json" id="data">')[1].split(b"</script>")[0]
+    data = json.loads(data_text)
+    check(rc == 0 and raw(page) == [] and data["summary"]["hiddenNames"] == names,
+          "the report holds no hidden character raw and counts them: %r" % raw(page)[:10])
+    runs = [row[1] for row in data["executables"] if isinstance(row[1], list)]
+    check(len(runs) == len(codes) and all(r[0] == "Northwind Tools" and len(r) == 2 for r in runs)
+          and {int(r[1], 16) for r in runs} == set(codes), "each signer comes as its text and one run of its mark")
+    print("report of %d hidden names: data %d bytes, document %d bytes (%.2f times)" %
+          (len(codes), len(data_text), len(tool.read("hidden.json")), len(data_text) / len(tool.read("hidden.json"))))
+
+
 def case_usage(tool):
     for args, code, text in [((), 2, "no command given"), (("frobnicate", "x"), 2, "unknown command frobnicate"),
                              (("check",), 2, "check takes one document"), (("check", "a", "b"), 2, "check takes one document"),
@@ -368,6 +424,7 @@ def main():
         case_summary(tool, args.source)
         case_diff(tool)
         case_report(tool)
+        case_every_hidden_character(tool, args.source)
         if args.documents:
             case_creator_documents(tool, args.documents)
     finally:

@@ -3,6 +3,7 @@
 // page's script as they scroll into view, so a large document opens at once.
 #include "report.h"
 
+#include <cstdio>
 #include <ostream>
 
 #include "platform/utf.h"
@@ -64,10 +65,12 @@ class Emitter {
 public:
     explicit Emitter(std::string& out) : out_(out) {}
     // Text of the document. One that holds hidden characters goes out as an
-    // array of its pieces: strings shown as they are and, for each hidden
-    // character, its UTF-16 unit as a number, which the page draws as a mark.
-    // So the page never holds such a character raw, and the rule for what
-    // is hidden stays in one place.
+    // array that alternates runs shown as they are (strings, the first
+    // possibly empty) with runs of hidden characters, each a string of their
+    // code points in hexadecimal, one space between; the page draws a mark
+    // for each. So the page never holds such a character raw, a run of them
+    // costs about what it costs in the document, and the rule for what is
+    // hidden stays in one place.
     Emitter& text(std::string_view value) {
         separate();
         if (!holdsHiddenCharacters(value)) {
@@ -77,13 +80,20 @@ public:
         out_ += '[';
         bool first = true;
         for (const VisiblePiece& piece : visiblePieces(value)) {
+            if (first && !piece.hidden.empty()) out_ += "\"\",";
             if (!first) out_ += ',';
             first = false;
-            if (piece.hidden) {
-                out_ += std::to_string(static_cast<unsigned>(piece.unit));
-            } else {
+            if (piece.hidden.empty()) {
                 appendScriptSafeJson(out_, piece.text);
+                continue;
             }
+            out_ += '"';
+            for (std::size_t i = 0; i < piece.hidden.size(); ++i) {
+                char digits[12];
+                std::snprintf(digits, sizeof digits, i == 0 ? "%X" : " %X", static_cast<unsigned>(piece.hidden[i]));
+                out_ += digits;
+            }
+            out_ += '"';
         }
         out_ += ']';
         return *this;
