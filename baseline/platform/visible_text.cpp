@@ -100,6 +100,30 @@ std::string visibleUtf8(std::string_view text) {
     return encodeUtf8(visibleText(decodeUtf8Replacing(std::string(text))));
 }
 
+std::string visibleJson(std::string_view text) {
+    if (plainAscii(text)) return std::string(text);
+    const std::u16string units = decodeUtf8Replacing(std::string(text));
+    std::u16string out;
+    out.reserve(units.size());
+    std::size_t at = 0;  // where the character walk() hands over begins
+    walk(
+        units,
+        [&](const char16_t* u, std::size_t count) {
+            out.append(u, count);
+            at += count;
+        },
+        [&](const char16_t* u, std::size_t count, char32_t code) {
+            const bool lineEnd = code == u'\r' && at + 1 < units.size() && units[at + 1] == u'\n';
+            if (code == u'\t' || code == u'\n' || lineEnd) {
+                out.push_back(u[0]);
+            } else {
+                for (std::size_t i = 0; i < count; ++i) appendEscape(out, u[i]);
+            }
+            at += count;
+        });
+    return encodeUtf8(out);
+}
+
 bool holdsHiddenCharacters(std::string_view text) { return !plainAscii(text) && visibleUtf8(text) != text; }
 
 }  // namespace baseline

@@ -32,6 +32,11 @@ std::u16string visibleText(const std::u16string& text);
 // The same for UTF-8 text; bytes that are no UTF-8 are shown as U+FFFD.
 std::string visibleUtf8(std::string_view text);
 
+// JSON text for a terminal: every hidden character but tab, line feed and
+// a carriage return before a line feed (JSON's own white space) as \uXXXX,
+// which inside a string is the same value; bytes that are no UTF-8 as U+FFFD.
+std::string visibleJson(std::string_view text);
+
 // The same rule for a page that draws its own marks: `text` cut into runs
 // shown as they are (UTF-8 `text`, `hidden` empty) and runs of hidden
 // characters (`hidden`: their code points, a lone surrogate as its unit).

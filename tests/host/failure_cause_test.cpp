@@ -293,6 +293,8 @@ TEST(VisibleText, Utf8TextTakesTheSameRule) {
     EXPECT_EQ(visibleUtf8("key \x1b[2J \xe2\x80\xae caf\xc3\xa9"), "key \\u001B[2J \\u202E caf\xc3\xa9");
     EXPECT_EQ(visibleUtf8("bad \xff byte"), "bad \xef\xbf\xbd byte");
     EXPECT_EQ(visibleUtf8(std::string("nul\0in", 6)), "nul\\u0000in");
+    // JSON keeps its own white space; a lone carriage return could rewrite a line.
+    EXPECT_EQ(visibleJson("{\r\n\t\"a\xc2\x85\xe2\x80\xae\": 1\r}\n"), "{\r\n\t\"a\\u0085\\u202E\": 1\\u000D}\n");
 }
 
 TEST(VisibleText, HiddenCharactersAreFoundWhereverTheEscapeWouldShow) {
