@@ -15,6 +15,7 @@
 #include <unordered_set>
 
 #include "json_scan.h"
+#include "platform/keyed_hash.h"
 #include "platform/utf.h"
 #include "platform/visible_text.h"
 
@@ -936,7 +937,7 @@ public:
 
     private:
         std::vector<std::pair<std::int64_t, std::uint32_t>> ordered_;
-        std::unordered_map<std::int64_t, std::uint32_t> hashed_;
+        std::unordered_map<std::int64_t, std::uint32_t, KeyedHash> hashed_;
     };
     Ids ids_;
 
@@ -954,11 +955,13 @@ private:
         const Reader* reader;
         std::size_t operator()(std::uint32_t file) const {
             const FileEntry& entry = reader->document_.files[file];
-            std::uint64_t hash = 14695981039346656037ull ^ static_cast<std::uint64_t>(reader->roots_[file]);
+            KeyedHasher hasher;
+            const std::int64_t root = reader->roots_[file];
+            hasher.add(&root, sizeof root);
             for (Text part : {entry.fpath, entry.fname}) {
-                for (char c : part) hash = (hash ^ static_cast<unsigned char>(lowered(c))) * 1099511628211ull;
+                for (char c : part) hasher.add(static_cast<unsigned char>(lowered(c)));
             }
-            return static_cast<std::size_t>(hash);
+            return static_cast<std::size_t>(hasher.finish());
         }
     };
     struct PathEqual {
@@ -983,8 +986,9 @@ private:
     std::map<KindAt, Tally> tallies_;
     std::vector<std::int64_t> roots_;  // the root id of each file record
     std::unordered_set<std::uint32_t, PathHash, PathEqual> paths_{64, PathHash{this}, PathEqual{this}};
-    std::unordered_set<Text> publisherNames_;
-    std::unordered_set<std::string> directoryForms_;
+    // Keyed hashes: every key here is text or a number from the document.
+    std::unordered_set<Text, KeyedHash> publisherNames_;
+    std::unordered_set<std::string, KeyedHash> directoryForms_;
     std::vector<Certificate> certificates_;  // of the publisher being read
 };
 
