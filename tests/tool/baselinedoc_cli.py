@@ -77,6 +77,14 @@ def damaged(base):
         ("comment", b"// note\r\n" + base, "expected a value"),
         ("duplicate-publisher", replace_once(base, b'"pubname" : "Pellworth, LLC"', b'"pubname" : "Morvane Technologies Limited"'),
          "is listed twice"),
+        # The creator collects a certificate once: the same serial twice under one publisher is refused,
+        # another issuer's certificate of another serial is not.
+        ("duplicate-certificate",
+         replace_once(base, b'"serialno" : "0a1b2c3d"\r\n\t\t}', b'"serialno" : "0a1b2c3d"\r\n\t\t},\r\n\t\t{\r\n\t\t\t'
+                      b'"issuer" : "Other CA",\r\n\t\t\t"serialno" : "ffff"\r\n\t\t},\r\n\t\t{\r\n\t\t\t'
+                      b'"issuer" : "Other CA",\r\n\t\t\t"serialno" : "0a1b2c3d"\r\n\t\t}'),
+         'publishers[0].certinfo[2].serialno: serial number "0a1b2c3d" is listed twice under this publisher '
+         "(first as certinfo[0])"),
         ("duplicate-directory", replace_once(base, b'"dirpath" : "%SYSTEMDRIVE%\\\\Tools"', b'"dirpath" : "%windir%\\\\"'),
          "is listed twice"),
         ("deep", b"[" * 100 + b"]" * 100, "nested more than 64 levels deep"),
