@@ -273,6 +273,16 @@ def check_diff_json(data, old, new):
     check(same(data["alloweddirectories"]["changed"], changed), "allowed directories changed: %r" % data["alloweddirectories"])
 
 
+def unmarked(value):
+    """A value with hidden characters: [text with "`AD 2064`" for each run, "``" for a backquote]."""
+    if not isinstance(value, list):
+        return value
+    parts = value[0].split("`")
+    return "".join(p if i % 2 == 0 else "`" if p == "" else "".join(chr(int(c, 16)) for c in p.split(" "))
+                   for i, p in enumerate(parts))
+
+
+
 def case_report(tool):
     tool.write("hostile.json", make_documents.document(300, hostile=True))
     rc, out, err = tool.run("report", "hostile.json", "-o", "report.html")
@@ -282,13 +292,6 @@ def case_report(tool):
     check("<" not in data_text and ">" not in data_text and "&" not in data_text and "\u2028" not in data_text,
           "the embedded data holds no <, >, & or U+2028")
     data = json.loads(data_text)
-
-    def unmarked(value):
-        """A value with hidden characters alternates text with runs of hidden code points ("AD 2064")."""
-        if not isinstance(value, list):
-            return value
-        check(len(value) % 2 == 0 or value[-1] != "", "no empty last piece: %r" % value)
-        return "".join(p if i % 2 == 0 else "".join(chr(int(c, 16)) for c in p.split(" ")) for i, p in enumerate(value))
 
     paths = [unmarked(row[0]) for row in data["executables"]]
     for name in make_documents.HOSTILE_NAMES:
@@ -357,7 +360,7 @@ def case_every_hidden_character(tool, source):
     # check refuses a NUL anywhere and controls in a file's name: the creator cannot write them.
     codes = [c for c in codes if c != 0]
     control = lambda c: c < 0x20 or 0x7F <= c <= 0x9F
-    extra = [{"fname": "h%X%s.exe" % (c, "" if control(c) else chr(c)), "pubname": "Northwind Tools" + chr(c)}
+    extra = [{"fname": "h%X`%s.exe" % (c, "" if control(c) else chr(c)), "pubname": "Northwind Tools" + chr(c)}
              for c in codes]
     names = len(codes) + sum(1 for c in codes if not control(c))
     tool.write("plain.json", make_documents.document(40))
@@ -391,10 +394,24 @@ def case_every_hidden_character(tool, source):
     check(rc == 0 and raw(page) == [] and data["summary"]["hiddenNames"] == names,
           "the report holds no hidden character raw and counts them: %r" % raw(page)[:10])
     runs = [row[1] for row in data["executables"] if isinstance(row[1], list)]
-    check(len(runs) == len(codes) and all(r[0] == "Northwind Tools" and len(r) == 2 for r in runs)
-          and {int(r[1], 16) for r in runs} == set(codes), "each signer comes as its text and one run of its mark")
-    print("report of %d hidden names: data %d bytes, document %d bytes (%.2f times)" %
-          (len(codes), len(data_text), len(tool.read("hidden.json")), len(data_text) / len(tool.read("hidden.json"))))
+    check(len(runs) == len(codes) and all(len(r) == 1 and r[0].startswith("Northwind Tools`") for r in runs)
+          and {int(r[0][16:-1], 16) for r in runs} == set(codes), "each signer comes as its text and one mark")
+    paths = {unmarked(row[0]) for row in data["executables"]}
+    check(all("C:\\Apps\\Extra\\" + e["fname"] in paths for e in extra), "every hidden name travels unchanged")
+    # Long names, hidden characters alone and in runs, backquotes of their own:
+    # the report stays within twice the document.
+    name = "x\u00ad" * 100 + "\u200b" * 100 + "`\u2064``\U000E0041"
+    long_names = [{"fname": name + "%d.exe" % n, "pubname": name + str(n)} for n in range(300)]
+    tool.write("long.json", make_documents.document(40, extra=long_names))
+    rc, out, err = tool.run("report", "long.json", "-o", "long.html", "--force")
+    page, document = tool.read("long.html"), tool.read("long.json")
+    data = json.loads(page.split(b'<script type="application/json" id="data">')[1].split(b"</script>")[0])
+    check(rc == 0 and len(page) <= 2 * len(document) and raw(page) == []
+          and {unmarked(row[0]) for row in data["executables"]} >= {"C:\\Apps\\Extra\\" + e["fname"] for e in long_names},
+          "a report of long hidden names is at most twice the document: %d bytes, document %d (%.2f times)"
+          % (len(page), len(document), len(page) / len(document)))
+    print("report of long hidden names: %d bytes, document %d bytes (%.2f times)"
+          % (len(page), len(document), len(page) / len(document)))
 
 
 def case_usage(tool):

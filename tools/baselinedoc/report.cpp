@@ -64,37 +64,36 @@ namespace {
 class Emitter {
 public:
     explicit Emitter(std::string& out) : out_(out) {}
-    // Text of the document. One that holds hidden characters goes out as an
-    // array that alternates runs shown as they are (strings, the first
-    // possibly empty) with runs of hidden characters, each a string of their
-    // code points in hexadecimal, one space between; the page draws a mark
-    // for each. So the page never holds such a character raw, a run of them
-    // costs about what it costs in the document, and the rule for what is
-    // hidden stays in one place.
+    // Text of the document. One that holds hidden characters goes out as a
+    // one-element array: its text, with each run of hidden characters as one
+    // mark, their code points in hexadecimal between backquotes ("`AD 2064`"),
+    // and a backquote of its own doubled. The page draws a U+XXXX mark for
+    // each code point. So the page never holds such a character raw, a
+    // hidden character costs at most twice what it costs in the document,
+    // and the rule for what is hidden stays in one place.
     Emitter& text(std::string_view value) {
         separate();
         if (!holdsHiddenCharacters(value)) {
             appendScriptSafeJson(out_, value);
             return *this;
         }
-        out_ += '[';
-        bool first = true;
+        std::string marked;
+        marked.reserve(value.size() + 8);
         for (const VisiblePiece& piece : visiblePieces(value)) {
-            if (first && !piece.hidden.empty()) out_ += "\"\",";
-            if (!first) out_ += ',';
-            first = false;
             if (piece.hidden.empty()) {
-                appendScriptSafeJson(out_, piece.text);
+                for (const char c : piece.text) marked += c == '`' ? "``" : std::string_view(&c, 1);
                 continue;
             }
-            out_ += '"';
+            marked += '`';
             for (std::size_t i = 0; i < piece.hidden.size(); ++i) {
                 char digits[12];
                 std::snprintf(digits, sizeof digits, i == 0 ? "%X" : " %X", static_cast<unsigned>(piece.hidden[i]));
-                out_ += digits;
+                marked += digits;
             }
-            out_ += '"';
+            marked += '`';
         }
+        out_ += '[';
+        appendScriptSafeJson(out_, marked);
         out_ += ']';
         return *this;
     }
