@@ -18,6 +18,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tool_checks import interrupted  # noqa: E402
+
 failures = []
 GOOD = b'{\n  "allowed_publishers": ["First Maker", "Second Maker", "Third Maker"],\n  "paths_to_discover": "osdrive"\n}\n'
 DEEP = b"[" * 2000 + b"]" * 2000
@@ -242,6 +245,17 @@ def hostile_names(case):
     case.expect(case.read("back.json") == config.encode("utf-8"), "decode -o keeps the file's exact bytes")
 
 
+def interruption(case):
+    """Ctrl+C while the .dat is being written leaves neither it nor its temporary file."""
+    if case.windows or not shutil.which("strace"):
+        return
+    case.write("good.json", GOOD)
+    code, seen, left = interrupted(case.command + ["encode", "good.json", "-o", "stopped.dat"], case.dir, "stopped.dat")
+    print("%-34s %-40s exit %d, temporary files seen %r, left %r" % (case.name, "encode (SIGINT)", code, seen, left))
+    case.expect(code != 0 and len(seen) == 1 and left == [] and case.read("stopped.dat") is None,
+                "an interrupted encode removes its temporary file: exit %d, seen %r, left %r" % (code, seen, left))
+
+
 def main():
     if "--" not in sys.argv:
         print(__doc__)
@@ -251,7 +265,7 @@ def main():
     windows = any(c.lower().endswith(".exe") for c in command)
     for name, body in [("no crash", no_crash), ("arguments", arguments), ("machine", machine),
                        ("damaged", damaged), ("writes", writes), ("editors", editors), ("warnings", warnings),
-                       ("hostile names", hostile_names)]:
+                       ("hostile names", hostile_names), ("interruption", interruption)]:
         case = Case(command, windows, name)
         try:
             body(case)
