@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/keyed_hash.h"
+
 namespace baseline {
 
 struct DiscoveryCounters {
@@ -60,7 +62,8 @@ public:
 
 private:
     std::vector<Item> items_;
-    std::unordered_map<std::u16string, std::size_t> index_;
+    // Keyed: a signer name is whatever a planted file's certificate says.
+    std::unordered_map<std::u16string, std::size_t, KeyedHash> index_;
 };
 
 }  // namespace baseline

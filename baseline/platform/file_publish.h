@@ -17,9 +17,11 @@ PathKind pathKind(const std::string& path);
 // Both paths exist and are the same file (a hard or symbolic link included).
 bool sameFile(const std::string& first, const std::string& second);
 
-// Creates a file of a fresh name in the folder of `path`, writes `bytes` and
-// flushes them to the disk. On failure nothing is left behind and `error`
-// says why.
+// Creates a file of a fresh name in the folder of `path` (".NAME.NNNNNN.tmp"),
+// writes `bytes` and flushes them to the disk. On failure nothing is left
+// behind and `error` says why. From here until publish or removeQuietly, an
+// interruption (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break, a close of the
+// console) removes the file before the process ends.
 bool writeBeside(const std::string& path, const std::string& bytes, std::string& temporary, std::string& error);
 
 // Gives `temporary` the name `path` in one step. Without `replace`, an

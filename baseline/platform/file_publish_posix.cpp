@@ -3,6 +3,7 @@
 #include "platform/file_publish.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +35,52 @@ void syncFolder(const std::string& path) {
     ::close(folder);
 }
 
+// The temporary file being written, for the signal handler: a fixed buffer,
+// since the handler may only call what is async-signal-safe (unlink, raise).
+char gTemporary[4096];
+volatile sig_atomic_t gTemporarySet = 0;
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+
+void removeAndDie(int signal) {
+    if (gTemporarySet) ::unlink(gTemporary);
+    gTemporarySet = 0;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// The interruptions held back while the name is taken or given up, so that
+// the handler never sees a name half set, nor one another process may own.
+class Held {
+public:
+    Held() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (const int s : kInterruptions) sigaddset(&set, s);
+        ::sigprocmask(SIG_BLOCK, &set, &before_);
+    }
+    ~Held() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
+
+private:
+    sigset_t before_;
+};
+
+void watch(const std::string& temporary) {
+    if (temporary.size() >= sizeof gTemporary) return;  // no such path gets this far on Linux
+    std::memcpy(gTemporary, temporary.c_str(), temporary.size() + 1);
+    gTemporarySet = 1;
+    for (const int s : kInterruptions) {
+        struct sigaction action {};
+        action.sa_handler = removeAndDie;
+        sigemptyset(&action.sa_mask);
+        // An interruption the caller chose to ignore stays ignored.
+        struct sigaction old {};
+        ::sigaction(s, nullptr, &old);
+        if (old.sa_handler != SIG_IGN) ::sigaction(s, &action, nullptr);
+    }
+}
+
+void unwatch() { gTemporarySet = 0; }
+
 }  // namespace
 
 PathKind pathKind(const std::string& path) {
@@ -56,7 +103,9 @@ bool writeBeside(const std::string& path, const std::string& bytes, std::string&
     int file = -1;
     for (int attempt = 0; attempt < 100 && file < 0; ++attempt) {
         temporary = folderOf(path) + "/." + nameOf(path) + "." + std::to_string(random() % 1000000) + ".tmp";
+        const Held held;
         file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (file >= 0) watch(temporary);
         if (file < 0 && errno != EEXIST) break;
     }
     if (file < 0) {
@@ -77,7 +126,7 @@ bool writeBeside(const std::string& path, const std::string& bytes, std::string&
     if (failure == 0 && ::fsync(file) != 0) failure = errno;
     if (::close(file) != 0 && failure == 0) failure = errno;
     if (failure != 0) {
-        ::unlink(temporary.c_str());
+        removeQuietly(temporary);
         error = "cannot be written: " + systemError(failure);
         return false;
     }
@@ -87,6 +136,7 @@ bool writeBeside(const std::string& path, const std::string& bytes, std::string&
 bool publish(const std::string& temporary, const std::string& path, bool replace, bool& existed,
              std::string& error) {
     existed = false;
+    const Held held;
     if (replace) {
         if (::rename(temporary.c_str(), path.c_str()) != 0) {
             error = "cannot be replaced: " + systemError(errno);
@@ -100,10 +150,15 @@ bool publish(const std::string& temporary, const std::string& path, bool replace
         }
         ::unlink(temporary.c_str());
     }
+    unwatch();
     syncFolder(path);
     return true;
 }
 
-void removeQuietly(const std::string& path) { ::unlink(path.c_str()); }
+void removeQuietly(const std::string& path) {
+    const Held held;
+    ::unlink(path.c_str());
+    unwatch();
+}
 
 }  // namespace baseline::fileops

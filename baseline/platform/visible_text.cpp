@@ -1,5 +1,8 @@
-// Visible escapes for hidden characters, over UTF-16 code units.
+// Visible escapes for hidden characters, over UTF-16 code units; which code
+// points are hidden is the generated table's business.
 #include "platform/visible_text.h"
+
+#include <algorithm>
 
 #include "platform/utf.h"
 
@@ -18,35 +21,33 @@ void appendEscape(std::u16string& out, char16_t unit) {
 }  // namespace
 
 bool isHiddenCharacter(char32_t c) {
-    struct Range {
-        char32_t first;
-        char32_t last;
-    };
-    static constexpr Range kHidden[] = {
-        {0x0000, 0x001F}, {0x007F, 0x009F}, {0x061C, 0x061C}, {0x200B, 0x200F}, {0x2028, 0x202E},
-        {0x2060, 0x2060}, {0x2066, 0x2069}, {0xFEFF, 0xFEFF},
-    };
-    for (const auto& range : kHidden) {
-        if (c >= range.first && c <= range.last) return true;
-    }
-    return false;
+    const HiddenRange* end = kHiddenRanges + kHiddenRangeCount;
+    // The first range that ends at or past `c`; `c` is hidden when it starts there too.
+    const HiddenRange* at =
+        std::lower_bound(kHiddenRanges, end, c, [](const HiddenRange& r, char32_t v) { return r.last < v; });
+    return at != end && at->first <= c;
 }
 
 namespace {
 
-// Walks `text`: `keep(unit)` for each unit shown as it is, `mark(unit)` for
-// each hidden character and each lone surrogate.
+// Walks `text` a character at a time: `keep(units, count)` for one shown as
+// it is, `mark(units, count, code)` for a hidden one or a lone surrogate.
 template <typename Keep, typename Mark>
 void walk(const std::u16string& text, Keep keep, Mark mark) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
         if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            keep(unit);
-            keep(text[++i]);
-        } else if (isHighSurrogate(unit) || isLowSurrogate(unit) || isHiddenCharacter(unit)) {
-            mark(unit);
+            const char32_t code = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+            if (isHiddenCharacter(code)) {
+                mark(&text[i], 2, code);
+            } else {
+                keep(&text[i], 2);
+            }
+            ++i;
+        } else if (isHiddenCharacter(unit)) {  // the table holds every surrogate, so a lone one too
+            mark(&text[i], 1, unit);
         } else {
-            keep(unit);
+            keep(&text[i], 1);
         }
     }
 }
@@ -56,7 +57,11 @@ void walk(const std::u16string& text, Keep keep, Mark mark) {
 std::u16string visibleText(const std::u16string& text) {
     std::u16string out;
     out.reserve(text.size());
-    walk(text, [&](char16_t unit) { out.push_back(unit); }, [&](char16_t unit) { appendEscape(out, unit); });
+    walk(
+        text, [&](const char16_t* units, std::size_t count) { out.append(units, count); },
+        [&](const char16_t* units, std::size_t count, char32_t) {
+            for (std::size_t i = 0; i < count; ++i) appendEscape(out, units[i]);
+        });
     return out;
 }
 
@@ -65,14 +70,16 @@ std::vector<VisiblePiece> visiblePieces(std::string_view text) {
     std::u16string run;
     const auto endRun = [&] {
         if (run.empty()) return;
-        pieces.push_back({encodeUtf8(run), false, 0});
+        pieces.push_back({encodeUtf8(run), {}});
         run.clear();
     };
     walk(
-        decodeUtf8Replacing(std::string(text)), [&](char16_t unit) { run.push_back(unit); },
-        [&](char16_t unit) {
+        decodeUtf8Replacing(std::string(text)),
+        [&](const char16_t* units, std::size_t count) { run.append(units, count); },
+        [&](const char16_t*, std::size_t, char32_t code) {
             endRun();
-            pieces.push_back({std::string(), true, unit});
+            if (pieces.empty() || pieces.back().hidden.empty()) pieces.push_back({});
+            pieces.back().hidden.push_back(code);
         });
     endRun();
     return pieces;
@@ -91,6 +98,30 @@ bool plainAscii(std::string_view text) {
 std::string visibleUtf8(std::string_view text) {
     if (plainAscii(text)) return std::string(text);
     return encodeUtf8(visibleText(decodeUtf8Replacing(std::string(text))));
+}
+
+std::string visibleJson(std::string_view text) {
+    if (plainAscii(text)) return std::string(text);
+    const std::u16string units = decodeUtf8Replacing(std::string(text));
+    std::u16string out;
+    out.reserve(units.size());
+    std::size_t at = 0;  // where the character walk() hands over begins
+    walk(
+        units,
+        [&](const char16_t* u, std::size_t count) {
+            out.append(u, count);
+            at += count;
+        },
+        [&](const char16_t* u, std::size_t count, char32_t code) {
+            const bool lineEnd = code == u'\r' && at + 1 < units.size() && units[at + 1] == u'\n';
+            if (code == u'\t' || code == u'\n' || lineEnd) {
+                out.push_back(u[0]);
+            } else {
+                for (std::size_t i = 0; i < count; ++i) appendEscape(out, u[i]);
+            }
+            at += count;
+        });
+    return encodeUtf8(out);
 }
 
 bool holdsHiddenCharacters(std::string_view text) { return !plainAscii(text) && visibleUtf8(text) != text; }

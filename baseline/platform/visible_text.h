@@ -3,32 +3,46 @@
 // a reader sees becomes a visible escape.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace baseline {
 
-// True for C0 and C1 controls, DEL, the bidirectional controls (U+061C,
-// U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the zero-width and
-// invisible characters (U+200B to U+200D, U+2060, U+FEFF) and the line and
-// paragraph separators U+2028 and U+2029.
+// The hidden code points as sorted, inclusive, disjoint ranges, generated
+// from the Unicode Character Database (hidden_table.cpp): controls, format
+// characters, surrogates, line and paragraph separators, every space but
+// U+0020, every default-ignorable code point, U+2800 and the Hangul fillers.
+struct HiddenRange {
+    char32_t first;
+    char32_t last;
+};
+extern const HiddenRange kHiddenRanges[];
+extern const std::size_t kHiddenRangeCount;
+
+// Whether `c` (a code point, or a surrogate standing alone) is in the table.
 bool isHiddenCharacter(char32_t c);
 
 // Each hidden character and each lone surrogate as \uXXXX (upper-case
-// hexadecimal); everything else unchanged.
+// hexadecimal; one escape per UTF-16 unit, so a hidden character past U+FFFF
+// is two); everything else unchanged.
 std::u16string visibleText(const std::u16string& text);
 
 // The same for UTF-8 text; bytes that are no UTF-8 are shown as U+FFFD.
 std::string visibleUtf8(std::string_view text);
 
+// JSON text for a terminal: every hidden character but tab, line feed and
+// a carriage return before a line feed (JSON's own white space) as \uXXXX,
+// which inside a string is the same value; bytes that are no UTF-8 as U+FFFD.
+std::string visibleJson(std::string_view text);
+
 // The same rule for a page that draws its own marks: `text` cut into runs
-// shown as they are (UTF-8 `text`) and single hidden characters or lone
-// surrogates (`hidden`, with the UTF-16 `unit`).
+// shown as they are (UTF-8 `text`, `hidden` empty) and runs of hidden
+// characters (`hidden`: their code points, a lone surrogate as its unit).
 struct VisiblePiece {
     std::string text;
-    bool hidden = false;
-    char16_t unit = 0;
+    std::u32string hidden;
 };
 std::vector<VisiblePiece> visiblePieces(std::string_view text);
 

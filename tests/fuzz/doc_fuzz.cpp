@@ -10,6 +10,8 @@
 //   - a complete document is not the same as itself in a diff;
 //   - the report's data is no JSON, holds a raw hidden character, or (for a
 //     document check accepts) a time the page cannot draw;
+//   - diff --json of a document check accepts, against itself or the worked
+//     example either way round, is not UTF-8 text of one JSON object;
 //   - the heap grows beyond a fixed multiple of the input, measured by the
 //     sanitizer's allocation hooks.
 #include <sanitizer/allocator_interface.h>
@@ -28,6 +30,7 @@
 #include <unistd.h>
 
 #include "baselinedoc/cli.h"
+#include "../host/document_text.h"
 #include "diff.h"
 #include "document.h"
 #include "platform/utf.h"
@@ -72,10 +75,12 @@ bool showsHidden(const std::string& text) {
         const char16_t u = units[i];
         if (u == u'\n' || u == u'\t') continue;
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            const char32_t code = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(units[i + 1]) - 0xDC00);
             ++i;
+            if (baseline::isHiddenCharacter(code)) return true;
             continue;
         }
-        if ((u >= 0xD800 && u <= 0xDFFF) || baseline::isHiddenCharacter(u)) return true;
+        if (baseline::isHiddenCharacter(u)) return true;  // a lone surrogate too
     }
     return false;
 }
@@ -101,6 +106,17 @@ std::string documentOf(const std::string& input) {
         text += element;
     }
     return text + "]}}";
+}
+
+// UTF-8 text of one JSON object, read strictly.
+bool jsonObjectText(const std::string& text) {
+    std::u16string units;
+    if (!baseline::decodeUtf8(text, units)) return false;
+    Json::CharReaderBuilder strict;
+    Json::CharReaderBuilder::strictMode(&strict.settings_);
+    Json::Value root;
+    std::istringstream in(text);
+    return Json::parseFromStream(strict, in, &root, nullptr) && root.isObject();
 }
 
 // JavaScript's Date holds ±8.64e15 ms.
@@ -148,6 +164,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (complete) {
             for (const Json::Value& row : root["executables"]) {
                 if (!drawableTime(row[7])) std::abort();
+            }
+            static const std::string workedText = baseline::testing::workedExample();
+            static baseline::doc::Document worked;
+            if (worked.bytes.empty()) baseline::doc::readDocument(workedText, worked);
+            const baseline::doc::Document* pairs[][2] = {{&document, &document}, {&document, &worked}, {&worked, &document}};
+            for (const auto& pair : pairs) {
+                std::ostringstream json;
+                baseline::doc::printDiffJson("a", "b", baseline::doc::compareDocuments(*pair[0], *pair[1]), json);
+                if (!jsonObjectText(json.str()) || showsHidden(json.str())) std::abort();
             }
         }
     }

@@ -244,7 +244,10 @@ TEST(VisibleText, HiddenCharactersBecomeEscapesAndNothingElseChanges) {
         {u"invoice\u202Egpj.exe", u"invoice\\u202Egpj.exe"},
         {u"\u061C\u200B\u200C\u200D\u200E\u200F\u2028\u2029\u202A\u2060\u2066\u2069\uFEFF",
          u"\\u061C\\u200B\\u200C\\u200D\\u200E\\u200F\\u2028\\u2029\\u202A\\u2060\\u2066\\u2069\\uFEFF"},
-        {u"\u2027\u202F\u2065\u206A", u"\u2027\u202F\u2065\u206A"},  // neighbours of the ranges stay
+        {u"\u2027\u2030\u2070\u00AC\u00AE", u"\u2027\u2030\u2070\u00AC\u00AE"},  // neighbours of the ranges stay
+        {u"Northwind Tools\u00AD\u2064", u"Northwind Tools\\u00AD\\u2064"},
+        {u"\u00A0\u3000\u3164\u2800", u"\\u00A0\\u3000\\u3164\\u2800"},
+        {u"tag\U000E0041", u"tag\\uDB40\\uDC41"},  // one escape per unit past U+FFFF
         {std::u16string{u'a', char16_t(0xD800)}, u"a\\uD800"},
         {std::u16string{char16_t(0xDC00), u'b'}, u"\\uDC00b"},
         {std::u16string{char16_t(0xD83D), char16_t(0xDE00)}, std::u16string{char16_t(0xD83D), char16_t(0xDE00)}},
@@ -253,10 +256,46 @@ TEST(VisibleText, HiddenCharactersBecomeEscapesAndNothingElseChanges) {
     for (const auto& c : cases) EXPECT_EQ(visibleText(c.text), c.shown) << encodeUtf8(c.shown);
 }
 
+// Every range of the generated table, at both ends and just outside them:
+// the binary search finds each, and the escapes cover a whole character.
+TEST(VisibleText, EveryGeneratedRangeIsHiddenAtBothEndsAndNotBeyond) {
+    ASSERT_GT(kHiddenRangeCount, 0u);
+    const auto units = [](char32_t c) {
+        if (c < 0x10000) return std::u16string(1, char16_t(c));
+        return std::u16string{char16_t(0xD800 + ((c - 0x10000) >> 10)), char16_t(0xDC00 + ((c - 0x10000) & 0x3FF))};
+    };
+    for (std::size_t i = 0; i < kHiddenRangeCount; ++i) {
+        const HiddenRange r = kHiddenRanges[i];
+        SCOPED_TRACE(::testing::Message() << std::hex << "range " << unsigned(r.first) << "-" << unsigned(r.last));
+        if (i > 0) {
+            EXPECT_GT(r.first, kHiddenRanges[i - 1].last + 1);  // sorted, disjoint, merged
+        }
+        for (const char32_t c : {r.first, char32_t(r.first + (r.last - r.first) / 2), r.last}) {
+            EXPECT_TRUE(isHiddenCharacter(c));
+            const std::u16string shown = visibleText(u"a" + units(c) + u"b");
+            EXPECT_EQ(shown.size(), 2 + 6 * units(c).size()) << encodeUtf8(shown);
+            if (c >= 0x80 && (c < 0xD800 || c > 0xDFFF)) {
+                EXPECT_TRUE(holdsHiddenCharacters(encodeUtf8(units(c))));
+            }
+        }
+        if (r.first > 0) {
+            EXPECT_FALSE(isHiddenCharacter(r.first - 1));
+        }
+        EXPECT_FALSE(isHiddenCharacter(r.last + 1));
+        if (r.last + 1 < 0xD800 || (r.last + 1 > 0xDFFF && r.last + 1 <= 0x10FFFF)) {
+            EXPECT_EQ(visibleText(units(r.last + 1)), units(r.last + 1));
+        }
+    }
+    EXPECT_FALSE(isHiddenCharacter(U' '));
+    EXPECT_TRUE(isHiddenCharacter(0xDFFF));  // a lone surrogate, from the table's Cs
+}
+
 TEST(VisibleText, Utf8TextTakesTheSameRule) {
     EXPECT_EQ(visibleUtf8("key \x1b[2J \xe2\x80\xae caf\xc3\xa9"), "key \\u001B[2J \\u202E caf\xc3\xa9");
     EXPECT_EQ(visibleUtf8("bad \xff byte"), "bad \xef\xbf\xbd byte");
     EXPECT_EQ(visibleUtf8(std::string("nul\0in", 6)), "nul\\u0000in");
+    // JSON keeps its own white space; a lone carriage return could rewrite a line.
+    EXPECT_EQ(visibleJson("{\r\n\t\"a\xc2\x85\xe2\x80\xae\": 1\r}\n"), "{\r\n\t\"a\\u0085\\u202E\": 1\\u000D}\n");
 }
 
 TEST(VisibleText, HiddenCharactersAreFoundWhereverTheEscapeWouldShow) {
@@ -275,7 +314,8 @@ TEST(VisibleText, HiddenCharactersAreFoundWhereverTheEscapeWouldShow) {
         {"\xef\xbb\xbfbom", true},                             // U+FEFF
         {"\xc2\x85", true},                                     // U+0085, a C1 control
         {"\xff", true},                                          // no UTF-8: shown as U+FFFD
-        {"\xe2\x80\xaf", false},                               // U+202F is a space one can see
+        {"\xe2\x80\xaf", true},                                // U+202F, a space other than U+0020
+        {"\xe2\x80\xb0", false},                               // U+2030 is a sign one can see
     };
     for (const auto& c : cases) {
         EXPECT_EQ(holdsHiddenCharacters(c.text), c.holds) << visibleUtf8(c.text);

@@ -11,11 +11,15 @@ fails the script."""
 
 import base64
 import hashlib
+import json
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tool_checks import interrupted  # noqa: E402
 
 failures = []
 GOOD = b'{\n  "allowed_publishers": ["First Maker", "Second Maker", "Third Maker"],\n  "paths_to_discover": "osdrive"\n}\n'
@@ -72,13 +76,14 @@ class Case:
         for name in sorted(set(before) | set(after)):
             if before.get(name) != after.get(name):
                 changes.append("%s %s->%s" % (name, before.get(name, "-"), after.get(name, "-")))
-        print("%-34s %-40s exit %d" % (self.name, " ".join(args)[:40], done.returncode))
+        shown = lambda t: t.encode("ascii", "backslashreplace").decode("ascii")  # names may hold controls
+        print("%-34s %-40s exit %d" % (self.name, shown(" ".join(args))[:40], done.returncode))
         for line in lines:
             print("    " + line[:150])
         if not lines and done.returncode != 0:
             for line in err.splitlines()[:2]:
                 print("    " + line[:150])
-        print("    files: " + (", ".join(changes) if changes else "unchanged (%s)" % ", ".join(
+        print("    files: " + shown(", ".join(changes) if changes else "unchanged (%s)" % ", ".join(
             "%s %s" % kv for kv in after.items())))
         if expect is not None and done.returncode != expect:
             failures.append("%s: exit %d, expected %d" % (self.name, done.returncode, expect))
@@ -218,6 +223,39 @@ def warnings(case):
     case.expect(case.read("ansi.dat") is None, "ANSI text is not encoded")
 
 
+def hostile_names(case):
+    """A file's name cannot forge a verdict, and decode shows C1 and bidirectional controls escaped."""
+    # Windows allows no controls in a name; a bidirectional override it does.
+    names = [("site\u202enosj.json", "site\\u202Enosj.json")]
+    if not case.windows:
+        names.append(("x\x1b[8m.json", "x\\u001B[8m.json"))
+    for name, shown in names:
+        case.write(name, GOOD)
+        _, raw, out, err = case.run("check", name, expect=0, finding=shown + ": the allowlist creator can load it")
+        case.expect("\x1b" not in out + err and "\u202e" not in out + err, "check shows %r escaped" % name)
+        case.run("encode", name, "-o", name + ".dat", expect=0, finding=shown + ".dat: written")
+    config = '{"allowed_publishers": ["Tools\u0085\u009b8m", "Maker\u202e\u2066", "caf\u00e9 \\u0041"]}\n'
+    case.write("c1.json", config.encode("utf-8"))
+    case.run("encode", "c1.json", "-o", "c1.dat", expect=0)
+    _, raw, out, _ = case.run("decode", "c1.dat", expect=0)
+    case.expect(all(c not in out for c in "\u0085\u009b\u202e\u2066") and "\\u0085\\u009B" in out
+                and "caf\u00e9" in out and out.endswith("]}\n"), "decode escapes C1 and bidirectional controls: %r" % out)
+    case.expect(json.loads(raw) == json.loads(config), "the escaped JSON is the same value")
+    case.run("decode", "c1.dat", "-o", "back.json", expect=0)
+    case.expect(case.read("back.json") == config.encode("utf-8"), "decode -o keeps the file's exact bytes")
+
+
+def interruption(case):
+    """Ctrl+C while the .dat is being written leaves neither it nor its temporary file."""
+    if case.windows or not shutil.which("strace"):
+        return
+    case.write("good.json", GOOD)
+    code, seen, left = interrupted(case.command + ["encode", "good.json", "-o", "stopped.dat"], case.dir, "stopped.dat")
+    print("%-34s %-40s exit %d, temporary files seen %r, left %r" % (case.name, "encode (SIGINT)", code, seen, left))
+    case.expect(code != 0 and len(seen) == 1 and left == [] and case.read("stopped.dat") is None,
+                "an interrupted encode removes its temporary file: exit %d, seen %r, left %r" % (code, seen, left))
+
+
 def main():
     if "--" not in sys.argv:
         print(__doc__)
@@ -226,7 +264,8 @@ def main():
     command = [os.path.abspath(c) if os.path.exists(c) else c for c in command]
     windows = any(c.lower().endswith(".exe") for c in command)
     for name, body in [("no crash", no_crash), ("arguments", arguments), ("machine", machine),
-                       ("damaged", damaged), ("writes", writes), ("editors", editors), ("warnings", warnings)]:
+                       ("damaged", damaged), ("writes", writes), ("editors", editors), ("warnings", warnings),
+                       ("hostile names", hostile_names), ("interruption", interruption)]:
         case = Case(command, windows, name)
         try:
             body(case)

@@ -77,6 +77,14 @@ def damaged(base):
         ("comment", b"// note\r\n" + base, "expected a value"),
         ("duplicate-publisher", replace_once(base, b'"pubname" : "Pellworth, LLC"', b'"pubname" : "Morvane Technologies Limited"'),
          "is listed twice"),
+        # The creator collects a certificate once: the same serial twice under one publisher is refused,
+        # another issuer's certificate of another serial is not.
+        ("duplicate-certificate",
+         replace_once(base, b'"serialno" : "0a1b2c3d"\r\n\t\t}', b'"serialno" : "0a1b2c3d"\r\n\t\t},\r\n\t\t{\r\n\t\t\t'
+                      b'"issuer" : "Other CA",\r\n\t\t\t"serialno" : "ffff"\r\n\t\t},\r\n\t\t{\r\n\t\t\t'
+                      b'"issuer" : "Other CA",\r\n\t\t\t"serialno" : "0a1b2c3d"\r\n\t\t}'),
+         'publishers[0].certinfo[2].serialno: serial number "0a1b2c3d" is listed twice under this publisher '
+         "(first as certinfo[0])"),
         ("duplicate-directory", replace_once(base, b'"dirpath" : "%SYSTEMDRIVE%\\\\Tools"', b'"dirpath" : "%windir%\\\\"'),
          "is listed twice"),
         ("deep", b"[" * 100 + b"]" * 100, "nested more than 64 levels deep"),
@@ -265,6 +273,16 @@ def check_diff_json(data, old, new):
     check(same(data["alloweddirectories"]["changed"], changed), "allowed directories changed: %r" % data["alloweddirectories"])
 
 
+def unmarked(value):
+    """A value with hidden characters: [text with "`AD 2064`" for each run, "``" for a backquote]."""
+    if not isinstance(value, list):
+        return value
+    parts = value[0].split("`")
+    return "".join(p if i % 2 == 0 else "`" if p == "" else "".join(chr(int(c, 16)) for c in p.split(" "))
+                   for i, p in enumerate(parts))
+
+
+
 def case_report(tool):
     tool.write("hostile.json", make_documents.document(300, hostile=True))
     rc, out, err = tool.run("report", "hostile.json", "-o", "report.html")
@@ -274,13 +292,6 @@ def case_report(tool):
     check("<" not in data_text and ">" not in data_text and "&" not in data_text and "\u2028" not in data_text,
           "the embedded data holds no <, >, & or U+2028")
     data = json.loads(data_text)
-
-    def unmarked(value):
-        """A value with hidden characters comes as pieces: text, and the hidden UTF-16 units as numbers."""
-        if not isinstance(value, list):
-            return value
-        units = "".join(p if isinstance(p, str) else chr(p) for p in value)
-        return units.encode("utf-16", "surrogatepass").decode("utf-16", "replace")
 
     paths = [unmarked(row[0]) for row in data["executables"]]
     for name in make_documents.HOSTILE_NAMES:
@@ -331,6 +342,76 @@ def case_report(tool):
     check(rc == 0 and "not a complete allowlist document" in err and data["findings"]
           and any("cut off" in f[1] for f in data["findings"]),
           "a cut-off document's report lists why it is incomplete: %d %s" % (rc, err))
+
+
+def hidden_code_points(source):
+    """Every code point of the generated table that UTF-8 can carry (no surrogates)."""
+    with open(os.path.join(source, "baseline", "platform", "hidden_table.cpp"), encoding="utf-8") as f:
+        ranges = re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", f.read())
+    return [c for a, b in ranges for c in range(int(a, 16), int(b, 16) + 1) if not 0xD800 <= c <= 0xDFFF]
+
+
+def case_every_hidden_character(tool, source):
+    """One executable and one publisher per hidden code point: no output shows one raw."""
+    codes = hidden_code_points(source)
+    hidden = set(map(chr, codes))
+    check(len(codes) > 4000 and all(chr(c) in hidden for c in (0xAD, 0x115F, 0x2064, 0xFE0F, 0xE0041, 0x3000)),
+          "the table holds the characters a screen does not show: %d" % len(codes))
+    # check refuses a NUL anywhere and controls in a file's name: the creator cannot write them.
+    codes = [c for c in codes if c != 0]
+    control = lambda c: c < 0x20 or 0x7F <= c <= 0x9F
+    extra = [{"fname": "h%X`%s.exe" % (c, "" if control(c) else chr(c)), "pubname": "Northwind Tools" + chr(c)}
+             for c in codes]
+    names = len(codes) + sum(1 for c in codes if not control(c))
+    tool.write("plain.json", make_documents.document(40))
+    tool.write("hidden.json", make_documents.document(40, extra=extra))
+
+    def raw(data, allowed="\n\t"):
+        return sorted({"%04X" % ord(ch) for ch in data.decode("utf-8", "replace") if ch in hidden and ch not in allowed})
+
+    outputs = {}
+    for name, args in (("summary", ["summary", "hidden.json"]), ("diff", ["diff", "plain.json", "hidden.json"]),
+                       ("diff --json", ["diff", "--json", "plain.json", "hidden.json"])):
+        rc, out, err = tool.run_bytes(*args)
+        outputs[name] = out
+        check(rc in (0, 1) and raw(out) == [] and raw(err) == [] and len(out) > 1000,
+              "%s shows no hidden character raw: %d %r %r" % (name, rc, raw(out)[:10], err[:200]))
+    check(re.search(rb"Hidden characters: %d names" % names, outputs["summary"]) is not None,
+          "summary counts every hidden name")
+    check(b"Northwind Tools\\u00AD" in outputs["diff"] and b"Northwind Tools\\uDB40\\uDC41" in outputs["diff"],
+          "diff shows escapes, past U+FFFF one per unit")
+    for table in ("executables", "publishers"):
+        rc, out, err = tool.run("export", "hidden.json", "--table", table, "-o", table + ".csv", "--force")
+        data = tool.read(table + ".csv")
+        rows = data.decode("utf-8").splitlines()[1:]
+        marked = [r for r in rows if r.endswith('"yes"') or r.endswith(",yes")]
+        check(rc == 0 and data.startswith(b"\xef\xbb\xbf") and raw(data[3:], "\r\n") == [] and len(marked) == len(codes),
+              "the %s CSV escapes and flags every hidden name: %d %r %s" % (table, len(marked), raw(data[3:], "\r\n")[:10], err))
+    rc, out, err = tool.run("report", "hidden.json", "-o", "hidden.html", "--force")
+    page = tool.read("hidden.html")
+    data_text = page.split(b'<script type="application/json" id="data">')[1].split(b"</script>")[0]
+    data = json.loads(data_text)
+    check(rc == 0 and raw(page) == [] and data["summary"]["hiddenNames"] == names,
+          "the report holds no hidden character raw and counts them: %r" % raw(page)[:10])
+    runs = [row[1] for row in data["executables"] if isinstance(row[1], list)]
+    check(len(runs) == len(codes) and all(len(r) == 1 and r[0].startswith("Northwind Tools`") for r in runs)
+          and {int(r[0][16:-1], 16) for r in runs} == set(codes), "each signer comes as its text and one mark")
+    paths = {unmarked(row[0]) for row in data["executables"]}
+    check(all("C:\\Apps\\Extra\\" + e["fname"] in paths for e in extra), "every hidden name travels unchanged")
+    # Long names, hidden characters alone and in runs, backquotes of their own:
+    # the report stays within twice the document.
+    name = "x\u00ad" * 100 + "\u200b" * 100 + "`\u2064``\U000E0041"
+    long_names = [{"fname": name + "%d.exe" % n, "pubname": name + str(n)} for n in range(300)]
+    tool.write("long.json", make_documents.document(40, extra=long_names))
+    rc, out, err = tool.run("report", "long.json", "-o", "long.html", "--force")
+    page, document = tool.read("long.html"), tool.read("long.json")
+    data = json.loads(page.split(b'<script type="application/json" id="data">')[1].split(b"</script>")[0])
+    check(rc == 0 and len(page) <= 2 * len(document) and raw(page) == []
+          and {unmarked(row[0]) for row in data["executables"]} >= {"C:\\Apps\\Extra\\" + e["fname"] for e in long_names},
+          "a report of long hidden names is at most twice the document: %d bytes, document %d (%.2f times)"
+          % (len(page), len(document), len(page) / len(document)))
+    print("report of long hidden names: %d bytes, document %d bytes (%.2f times)"
+          % (len(page), len(document), len(page) / len(document)))
 
 
 def case_usage(tool):
@@ -386,6 +467,7 @@ def main():
         case_summary(tool, args.source)
         case_diff(tool)
         case_report(tool)
+        case_every_hidden_character(tool, args.source)
         if args.documents:
             case_creator_documents(tool, args.documents)
     finally:

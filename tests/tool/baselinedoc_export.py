@@ -27,7 +27,7 @@ import zipfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_documents  # noqa: E402
 
-from tool_checks import Tool, check, failures, passes, verdict  # noqa: E402,F401
+from tool_checks import Tool, check, failures, interrupted, leftover, passes, verdict  # noqa: E402,F401
 
 
 HYPERLINK = '=HYPERLINK("http://evil.example/","click").exe'
@@ -186,6 +186,20 @@ def case_refusals(tool):
               and (fits or "at most 32767" in err), "a product name of %s: %d %s" % (text, rc, err[-200:]))
         if fits:
             os.remove(tool.path("long.xlsx"))
+
+
+def case_interrupted(tool):
+    """Ctrl+C while the CSV is being written leaves neither it nor its temporary
+    file; a temporary file a killed run left is named, and kept."""
+    if os.name != "posix" or any(c.lower().endswith(".exe") for c in tool.command) or not shutil.which("strace"):
+        return
+    code, seen, left = interrupted(tool.command + ["export", "doc.json", "-o", "stopped.csv"], tool.workdir, "stopped.csv")
+    check(code != 0 and len(seen) == 1 and left == [] and not os.path.exists(tool.path("stopped.csv")),
+          "an interrupted export removes its temporary file: exit %d, seen %r, left %r" % (code, seen, left))
+    stale = leftover(tool.workdir, "stale.csv")
+    rc, out, err = tool.run("export", "doc.json", "-o", "stale.csv")
+    check(rc == 0 and "stale.csv: note: %s beside it is left from a run that was stopped" % stale in err
+          and os.path.exists(tool.path(stale)), "a leftover is named and kept: %d %s" % (rc, err))
 
 
 def sheet_cells(xlsx):
@@ -385,6 +399,7 @@ def main():
         case_other_tables(tool, doc)
         case_refusals(tool)
         case_workbook(tool, args.host_tool)
+        case_interrupted(tool)
         soffice = shutil.which(args.soffice)
         check(soffice is not None, "LibreOffice (%s) is installed; ./scripts/setup installs it" % args.soffice)
         if soffice:

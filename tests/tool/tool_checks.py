@@ -51,3 +51,43 @@ class Tool:
 
 def text(data):
     return data.decode("utf-8", "replace").replace("\r\n", "\n")
+
+
+def interrupted(command, workdir, target, seconds=3.0):
+    """Runs `command` in `workdir` with its fsync held back by strace, sends the
+    tool SIGINT while its temporary file for `target` is on disk, and returns
+    (exit value, names of temporary files seen during the run, names left)."""
+    import signal
+    import time
+    pattern = "." + target + "."
+    temporaries = lambda: sorted(n for n in os.listdir(workdir) if n.startswith(pattern) and n.endswith(".tmp"))
+    before = set(temporaries())
+    tracer = subprocess.Popen(["strace", "-f", "-qq", "-o", os.devnull, "-e", "trace=fsync",
+                               "-e", "inject=fsync:delay_enter=%d" % int(seconds * 1e6)] + list(command),
+                              cwd=workdir, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    seen = []
+    deadline = time.monotonic() + 60
+    while not seen and tracer.poll() is None and time.monotonic() < deadline:
+        seen = [n for n in temporaries() if n not in before]
+        time.sleep(0.01)
+    children = []
+    try:
+        with open("/proc/%d/task/%d/children" % (tracer.pid, tracer.pid)) as f:
+            children = [int(p) for p in f.read().split()]
+    except OSError:
+        pass
+    for child in children:
+        os.kill(child, signal.SIGINT)
+    code = tracer.wait(timeout=60)
+    return code, seen, [n for n in temporaries() if n not in before]
+
+
+def leftover(workdir, target):
+    """A temporary file of `target` as a killed run leaves it, an hour old."""
+    name = "." + target + ".123456.tmp"
+    path = os.path.join(workdir, name)
+    with open(path, "wb") as f:
+        f.write(b"partial")
+    old = os.path.getmtime(path) - 3600
+    os.utime(path, (old, old))
+    return name

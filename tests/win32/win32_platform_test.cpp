@@ -15,7 +15,10 @@
 #include "platform/native_system.h"
 #include "config/config_schema.h"
 #include "platform/path_form.h"
+#include "platform/file_publish.h"
+#include "platform/utf.h"
 #include "platform/win32/console_ctrl.h"
+#include "platform/win32/file_publish_win32.h"
 #include "platform/win32/win32_platform.h"
 #include "prefix_kind.h"
 
@@ -91,6 +94,31 @@ TEST(Win32Version, NativeArchitectureTellsThe64BitPrefixApart) {
         platform.getProcAddress(platform.getModuleHandle(u"Kernel32.dll"), "GetNativeSystemInfo");
     EXPECT_EQ(platform.callGetNativeSystemInfo(nativeInfo), in64BitPrefix() ? 9 : 0);
     EXPECT_EQ(platform.getSystemMetrics(89), 0);  // SM_SERVERR2
+}
+
+// Ctrl+C, Ctrl+Break or a close of the console while a tool writes a file:
+// the handler removes the temporary file, and no empty file keeps the name.
+TEST(Win32Publish, AnInterruptionRemovesTheTemporaryFileNotYetPublished) {
+    const std::string target = encodeUtf8(uniqueName(u"publish-target")) + ".csv";
+    const auto exists = [](const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    for (const DWORD event : {CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT}) {
+        std::string temporary, error;
+        ASSERT_TRUE(fileops::writeBeside(target, "bytes", temporary, error)) << error;
+        ASSERT_TRUE(exists(temporary)) << temporary;
+        EXPECT_FALSE(fileops::removeTemporaryOnCtrl(event)) << "the process must still end";
+        EXPECT_FALSE(exists(temporary)) << event;
+        bool existed = false;
+        EXPECT_FALSE(fileops::publish(temporary, target, false, existed, error));
+        EXPECT_FALSE(exists(target)) << event;
+    }
+    // Once published, the file is no longer the handler's to remove.
+    std::string temporary, error;
+    bool existed = false;
+    ASSERT_TRUE(fileops::writeBeside(target, "bytes", temporary, error)) << error;
+    ASSERT_TRUE(fileops::publish(temporary, target, false, existed, error)) << error;
+    EXPECT_FALSE(fileops::removeTemporaryOnCtrl(CTRL_C_EVENT));
+    EXPECT_TRUE(exists(target));
+    DeleteFileA(target.c_str());
 }
 
 TEST(Win32Mutex, ASecondCreateReportsTheExistingMutex) {

@@ -93,7 +93,7 @@ bool looksLikeDat(const std::string& name, const std::string& bytes) {
 
 void printFindings(const std::string& name, const CheckResult& result, std::ostream& to) {
     for (const auto& finding : result.findings) {
-        to << name << (finding.inDecryptedJson ? " (decrypted JSON)" : "");
+        to << visibleUtf8(name) << (finding.inDecryptedJson ? " (decrypted JSON)" : "");
         if (finding.line != 0) to << ":" << finding.line << ":" << finding.column;
         // A finding quotes the configuration, whose text may hold anything.
         to << ": " << (finding.isError ? "error" : "warning") << ": " << visibleUtf8(finding.message) << "\n";
@@ -107,7 +107,7 @@ std::string counted(std::size_t n, const char* what) {
 void printVerdict(const std::string& name, const CheckResult& result, std::ostream& to) {
     std::size_t errors = 0, warnings = 0;
     for (const auto& finding : result.findings) (finding.isError ? errors : warnings)++;
-    to << name << ": " << (result.loads ? "the allowlist creator can load it" : "the allowlist creator cannot load it")
+    to << visibleUtf8(name) << ": " << (result.loads ? "the allowlist creator can load it" : "the allowlist creator cannot load it")
        << " (" << counted(errors, "error") << ", " << counted(warnings, "warning") << ")\n";
 }
 
@@ -126,7 +126,7 @@ int decode(const std::string& name, const std::string& output, bool force, Confi
     std::string bytes;
     if (!readFile(name, bytes, err)) return 1;
     if (looksLikeJsonContent(bytes)) {
-        err << "baselineconf: " << name << ": is a JSON configuration, not a baselineconf.dat: "
+        err << "baselineconf: " << visibleUtf8(name) << ": is a JSON configuration, not a baselineconf.dat: "
             << datFormMistake(bytes).phrase << " (decode takes the encoded file)\n";
         return 1;
     }
@@ -143,7 +143,7 @@ int decode(const std::string& name, const std::string& output, bool force, Confi
     if (damaged) {
         printFindings(name, checkDatFile(bytes, environment), err);
         if (!force || text.empty()) {
-            err << "baselineconf: " << name << ": cannot be decoded"
+            err << "baselineconf: " << visibleUtf8(name) << ": cannot be decoded"
                 << (text.empty() ? "" : "; with --force, -o FILE receives what could be deciphered, for recovery")
                 << "\n";
             return 1;
@@ -151,12 +151,14 @@ int decode(const std::string& name, const std::string& output, bool force, Confi
     }
     if (output.empty()) {
         passBytesThrough(out);
-        out << text;
+        // Shown, not stored: a C1 or bidirectional control from the file
+        // reaches the terminal as an escape, which is the same JSON value.
+        out << visibleJson(text);
         out.flush();
         return out ? 0 : 1;
     }
     if (!writeOutputFile("baselineconf", {name}, output, text, force, err)) return 1;
-    out << output << ": written (" << text.size() << " bytes"
+    out << visibleUtf8(output) << ": written (" << text.size() << " bytes"
         << (damaged ? " deciphered from a damaged file, for recovery; it is not a valid configuration" : " of JSON")
         << ")\n";
     return 0;
@@ -167,7 +169,7 @@ int encode(const std::string& input, const std::string& output, bool force, bool
     std::string bytes;
     if (!readFile(input, bytes, err)) return 1;
     if (!noCheck && looksLikeDatContent(bytes)) {
-        err << "baselineconf: " << input
+        err << "baselineconf: " << visibleUtf8(input)
             << ": is a baselineconf.dat (Base64 text), not a JSON configuration; encode takes the JSON (decode "
                "gives it back)\n";
         return 1;
@@ -176,7 +178,7 @@ int encode(const std::string& input, const std::string& output, bool force, bool
         const CheckResult result = checkJsonText(bytes, environment);
         printFindings(input, result, err);
         if (!result.loads) {
-            err << "baselineconf: " << input << ": not encoded, the allowlist creator could not load it\n";
+            err << "baselineconf: " << visibleUtf8(input) << ": not encoded, the allowlist creator could not load it\n";
             return 1;
         }
     }
@@ -192,19 +194,19 @@ int encode(const std::string& input, const std::string& output, bool force, bool
                                               " is neither UTF-8 text nor tab, CR or LF; a .dat holds only UTF-8 "
                                               "text, or it could not be told from a damaged one");
         printFindings(input, CheckResult{false, "", false, {finding}}, err);
-        err << "baselineconf: " << input << ": not encoded; save it as UTF-8 text\n";
+        err << "baselineconf: " << visibleUtf8(input) << ": not encoded; save it as UTF-8 text\n";
         return 1;
     }
-    if (bom != 0) err << input << ": note: the UTF-8 byte order mark at its start is left out of the .dat\n";
+    if (bom != 0) err << visibleUtf8(input) << ": note: the UTF-8 byte order mark at its start is left out of the .dat\n";
     const std::string dat = encryptBaselineText(json);
     // What the creator will read back must be what was asked for.
     std::string back;
     if (!decryptBaselineText(dat, back) || back != json.substr(0, json.find('\0'))) {
-        err << "baselineconf: " << input << ": internal error: the encoding does not read back\n";
+        err << "baselineconf: " << visibleUtf8(input) << ": internal error: the encoding does not read back\n";
         return 1;
     }
     if (!writeOutputFile("baselineconf", {input}, output, dat, force, err)) return 1;
-    out << output << ": written (" << dat.size() << " characters of Base64 from " << json.size()
+    out << visibleUtf8(output) << ": written (" << dat.size() << " characters of Base64 from " << json.size()
         << " bytes of JSON)\n";
     return 0;
 }

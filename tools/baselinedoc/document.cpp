@@ -15,6 +15,7 @@
 #include <unordered_set>
 
 #include "json_scan.h"
+#include "platform/keyed_hash.h"
 #include "platform/utf.h"
 #include "platform/visible_text.h"
 
@@ -169,9 +170,9 @@ enum class Kind : std::uint8_t {
     NotUtf8, NotJson, CutOff, RunFailed, NotObject, UnknownKey, RepeatedKey, WrongType, MissingKey, OutOfRange,
     BadValue, DirectoryIdentity, PartialSigner, PartialVersion, RepeatedId, NoParent, RepeatedPublisher,
     EmptyCertinfo, EmptyDirpath, RepeatedDirpath, CounterMismatch, NulEscape, LoneSurrogate, BadName,
-    ControlInName, WrongFpath, RootSplit, RepeatedPath, OsdriveNotInherited,
+    ControlInName, WrongFpath, RootSplit, RepeatedPath, OsdriveNotInherited, RepeatedCertificate,
 };
-constexpr std::array<const char*, 29> kKindNames = {
+constexpr std::array<const char*, 30> kKindNames = {
     "text that is not UTF-8", "a syntax error", "a cut", "a failed run", "an element that is no object",
     "an unknown key", "a repeated key", "a value of the wrong type", "a missing key", "a number out of range",
     "a value the creator does not write", "a directory with signer or version keys", "a partial signer",
@@ -179,7 +180,7 @@ constexpr std::array<const char*, 29> kKindNames = {
     "an empty certinfo", "an empty dirpath", "a repeated allowed directory", "a counter that does not match",
     "an escaped NUL", "a lone surrogate escape", "a name no directory listing gives", "a control character in a name",
     "an fpath that is not its parent's path", "a root path split otherwise", "a path listed twice",
-    "a system-drive flag unlike its parent's",
+    "a system-drive flag unlike its parent's", "a certificate listed twice",
 };
 constexpr std::size_t kListedPerKind = 100;
 
@@ -775,6 +776,8 @@ public:
     void readPublisher(const JsonNode& node, std::int64_t index) {
         std::vector<Certificate> certificates;
         certificates.swap(certificates_);
+        std::vector<std::size_t> certificateAt;
+        certificateAt.swap(certificateAt_);
         const Place path{"inventory.publishers", index};
         if (node.kind != JsonKind::Object) {
             report(Kind::NotObject, node.begin, path, std::string("must be an object, not ") + kindName(node.kind));
@@ -798,9 +801,39 @@ public:
             if (certinfo.childCount == 0) {
                 report(Kind::EmptyCertinfo, certinfo.begin, path.at("certinfo"), "is empty (the creator leaves the key out instead)");
             }
+            refuseRepeatedCertificates(certificates, certificateAt, index);
             publisher.certificates = std::move(certificates);
         }
         document_.publishers.push_back(std::move(publisher));
+    }
+
+    // The creator collects a certificate once, by its serial number, so one
+    // publisher never lists a serial twice. Sorted, not hashed: the serials
+    // are the document's text.
+    void refuseRepeatedCertificates(const std::vector<Certificate>& certificates, const std::vector<std::size_t>& at,
+                                    std::int64_t publisher) {
+        std::vector<std::uint32_t> order(certificates.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return certificates[a].serialno < certificates[b].serialno;
+        });
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> repeats;  // (repeat, first)
+        for (std::size_t i = 1, first = 0; i < order.size(); ++i) {
+            if (certificates[order[i]].serialno != certificates[order[first]].serialno) {
+                first = i;  // a stable sort keeps each serial's first place first
+            } else {
+                repeats.push_back({order[i], order[first]});
+            }
+        }
+        std::sort(repeats.begin(), repeats.end());
+        for (const auto& [repeat, first] : repeats) {
+            Place path{"inventory.publishers", publisher};
+            path.subSection = "certinfo";
+            path.subIndex = repeat;
+            report(Kind::RepeatedCertificate, at[repeat], path.at("serialno"),
+                   "serial number " + shown(certificates[repeat].serialno) + " is listed twice under this publisher (first as certinfo[" +
+                       std::to_string(first) + "])");
+        }
     }
 
     // An element of a publisher's certinfo; kept until the publisher is whole.
@@ -815,6 +848,7 @@ public:
         std::array<std::int32_t, 2> k{};
         members(node, kCertificateKeys, path, k);
         certificates_.push_back({text(k[0]), text(k[1])});
+        certificateAt_.push_back(k[1] >= 0 ? tree_.node(k[1]).begin : node.begin);
     }
 
     void readDirectory(const JsonNode& node, std::int64_t index) {
@@ -936,7 +970,7 @@ public:
 
     private:
         std::vector<std::pair<std::int64_t, std::uint32_t>> ordered_;
-        std::unordered_map<std::int64_t, std::uint32_t> hashed_;
+        std::unordered_map<std::int64_t, std::uint32_t, KeyedHash> hashed_;
     };
     Ids ids_;
 
@@ -954,11 +988,13 @@ private:
         const Reader* reader;
         std::size_t operator()(std::uint32_t file) const {
             const FileEntry& entry = reader->document_.files[file];
-            std::uint64_t hash = 14695981039346656037ull ^ static_cast<std::uint64_t>(reader->roots_[file]);
+            KeyedHasher hasher;
+            const std::int64_t root = reader->roots_[file];
+            hasher.add(&root, sizeof root);
             for (Text part : {entry.fpath, entry.fname}) {
-                for (char c : part) hash = (hash ^ static_cast<unsigned char>(lowered(c))) * 1099511628211ull;
+                for (char c : part) hasher.add(static_cast<unsigned char>(lowered(c)));
             }
-            return static_cast<std::size_t>(hash);
+            return static_cast<std::size_t>(hasher.finish());
         }
     };
     struct PathEqual {
@@ -983,9 +1019,11 @@ private:
     std::map<KindAt, Tally> tallies_;
     std::vector<std::int64_t> roots_;  // the root id of each file record
     std::unordered_set<std::uint32_t, PathHash, PathEqual> paths_{64, PathHash{this}, PathEqual{this}};
-    std::unordered_set<Text> publisherNames_;
-    std::unordered_set<std::string> directoryForms_;
+    // Keyed hashes: every key here is text or a number from the document.
+    std::unordered_set<Text, KeyedHash> publisherNames_;
+    std::unordered_set<std::string, KeyedHash> directoryForms_;
     std::vector<Certificate> certificates_;  // of the publisher being read
+    std::vector<std::size_t> certificateAt_;  // where each one's serial number is
 };
 
 // The innermost section open where the text broke off, as a path.

@@ -3,6 +3,7 @@
 // page's script as they scroll into view, so a large document opens at once.
 #include "report.h"
 
+#include <cstdio>
 #include <ostream>
 
 #include "platform/utf.h"
@@ -63,28 +64,36 @@ namespace {
 class Emitter {
 public:
     explicit Emitter(std::string& out) : out_(out) {}
-    // Text of the document. One that holds hidden characters goes out as an
-    // array of its pieces: strings shown as they are and, for each hidden
-    // character, its UTF-16 unit as a number, which the page draws as a mark.
-    // So the page never holds such a character raw, and the rule for what
-    // is hidden stays in one place.
+    // Text of the document. One that holds hidden characters goes out as a
+    // one-element array: its text, with each run of hidden characters as one
+    // mark, their code points in hexadecimal between backquotes ("`AD 2064`"),
+    // and a backquote of its own doubled. The page draws a U+XXXX mark for
+    // each code point. So the page never holds such a character raw, a
+    // hidden character costs at most twice what it costs in the document,
+    // and the rule for what is hidden stays in one place.
     Emitter& text(std::string_view value) {
         separate();
         if (!holdsHiddenCharacters(value)) {
             appendScriptSafeJson(out_, value);
             return *this;
         }
-        out_ += '[';
-        bool first = true;
+        std::string marked;
+        marked.reserve(value.size() + 8);
         for (const VisiblePiece& piece : visiblePieces(value)) {
-            if (!first) out_ += ',';
-            first = false;
-            if (piece.hidden) {
-                out_ += std::to_string(static_cast<unsigned>(piece.unit));
-            } else {
-                appendScriptSafeJson(out_, piece.text);
+            if (piece.hidden.empty()) {
+                for (const char c : piece.text) marked += c == '`' ? "``" : std::string_view(&c, 1);
+                continue;
             }
+            marked += '`';
+            for (std::size_t i = 0; i < piece.hidden.size(); ++i) {
+                char digits[12];
+                std::snprintf(digits, sizeof digits, i == 0 ? "%X" : " %X", static_cast<unsigned>(piece.hidden[i]));
+                marked += digits;
+            }
+            marked += '`';
         }
+        out_ += '[';
+        appendScriptSafeJson(out_, marked);
         out_ += ']';
         return *this;
     }

@@ -2,9 +2,10 @@
 // document's data goes, as JSON text escaped for a <script> element. The
 // script never assigns document data to innerHTML: every value goes through
 // textContent, and rows are made only for the part of a table on screen. A
-// value that holds hidden characters comes as an array of pieces (strings,
-// and numbers for the hidden UTF-16 units), drawn with a visible "U+XXXX" mark
-// for each; every cell is one line, cut where it overflows.
+// value that holds hidden characters comes as a one-element array: its text,
+// each run of hidden characters as "`AD 2064`" (code points in hexadecimal),
+// a backquote of its own as "``"; each code point is drawn as a visible
+// "U+XXXX" mark; every cell is one line, cut where it overflows.
 #pragma once
 
 namespace baseline::doc {
@@ -56,14 +57,25 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
 (function () {
   var ROW = 22;
   var data = JSON.parse(document.getElementById("data").textContent);
-  function hex4(u) { return ("000" + u.toString(16).toUpperCase()).slice(-4); }
+  function mark(hex) { return "U+" + ("000" + hex).slice(-Math.max(4, hex.length)); }
   function marked(v) { return Array.isArray(v); }
+  // A marked value's pieces: text, then the code points of a run of hidden
+  // characters, then text, and so on.
+  function pieces(v) {
+    var parts = v[0].split("`"), out = [""];
+    for (var i = 0; i < parts.length; i++) {
+      if (i % 2 === 0) out[out.length - 1] += parts[i];
+      else if (parts[i] === "") out[out.length - 1] += "`";
+      else out.push(parts[i].split(" "), "");
+    }
+    return out;
+  }
   // A value as plain text, for titles, options, search and sorting: each
   // hidden character as its U+XXXX mark.
   function plain(v) {
     if (v === null || v === undefined) return "";
     if (!marked(v)) return String(v);
-    return v.map(function (p) { return typeof p === "number" ? "U+" + hex4(p) : p; }).join("");
+    return pieces(v).map(function (p, i) { return i % 2 ? p.map(mark).join("") : p; }).join("");
   }
   // One value's identity, to tell a marked value from a string of its marks.
   function same(a, b) { return JSON.stringify(a) === JSON.stringify(b); }
@@ -73,15 +85,14 @@ h2 { font-size: 15px; margin: 20px 0 6px; }
     e.textContent = "";
     parts.forEach(function (v) {
       if (!marked(v)) { e.appendChild(document.createTextNode(v === null || v === undefined ? "" : String(v))); return; }
-      v.forEach(function (p) {
-        if (typeof p === "number") {
+      pieces(v).forEach(function (p, i) {
+        if (i % 2 === 0) { e.appendChild(document.createTextNode(p)); return; }
+        p.forEach(function (hex) {
           var m = document.createElement("span");
           m.className = "mark";
-          m.textContent = "U+" + hex4(p);
+          m.textContent = mark(hex);
           e.appendChild(m);
-        } else {
-          e.appendChild(document.createTextNode(p));
-        }
+        });
       });
     });
   }

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <unordered_map>
 
+#include "platform/keyed_hash.h"
 #include "platform/visible_text.h"
 
 namespace baseline::doc {
@@ -38,7 +39,7 @@ std::string utcText(std::int64_t seconds) {
 
 Tally tally(const Document& document) {
     Tally t;
-    std::unordered_map<Text, std::size_t> index;
+    std::unordered_map<Text, std::size_t, KeyedHash> index;  // names from the document: keyed
     for (const Publisher& publisher : document.publishers) {
         if (index.emplace(publisher.pubname, t.publishers.size()).second) {
             t.publishers.push_back({publisher.pubname, 0, &publisher});

@@ -60,6 +60,45 @@ bool readWholeFile(const char* program, const std::string& name, std::string& by
     return true;
 }
 
+namespace {
+
+// Whether `name` is a temporary file the publish routine makes for `target`:
+// "." TARGET "." then one to six digits then ".tmp".
+bool isTemporaryFor(const std::string& name, const std::string& target) {
+    const std::string head = "." + target + ".", tail = ".tmp";
+    if (name.size() <= head.size() + tail.size() || !name.starts_with(head) || !name.ends_with(tail)) return false;
+    const std::size_t digits = name.size() - head.size() - tail.size();
+    if (digits > 6) return false;
+    for (std::size_t i = head.size(); i < head.size() + digits; ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+    }
+    return true;
+}
+
+// A temporary file of `output` older than this run is one a run that was
+// killed could not remove (or, rarely, one another run is writing now). It
+// is named, never removed: only the administrator knows which it is.
+void noteLeftovers(const char* program, const std::string& output, std::ostream& err) {
+    std::error_code code;
+    const std::filesystem::path path = pathOfUtf8(output);
+    const std::u8string target = path.filename().u8string();
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::filesystem::directory_iterator it(folder, code), end;
+    for (std::size_t seen = 0; !code && it != end && seen < 100000; it.increment(code), ++seen) {
+        const std::u8string name = it->path().filename().u8string();
+        if (!isTemporaryFor(std::string(name.begin(), name.end()), std::string(target.begin(), target.end()))) continue;
+        std::error_code timeCode;
+        const auto written = std::filesystem::last_write_time(it->path(), timeCode);
+        if (timeCode || written >= now) continue;
+        err << program << ": " << visibleUtf8(output) << ": note: " << visibleUtf8(std::string(name.begin(), name.end()))
+            << " beside it is left from a run that was stopped (or is being written by one running now); remove it "
+               "when no other run is writing this file\n";
+    }
+}
+
+}  // namespace
+
 bool writeOutputFile(const char* program, const std::vector<std::string>& inputs, const std::string& output,
                      const std::string& bytes, bool replace, std::ostream& err) {
     using fileops::PathKind;
@@ -84,6 +123,7 @@ bool writeOutputFile(const char* program, const std::vector<std::string>& inputs
             break;
         case PathKind::missing: break;
     }
+    noteLeftovers(program, output, err);
     std::string temporary, error;
     if (!fileops::writeBeside(output, bytes, temporary, error)) {
         return refuse(error + (replace ? "; the existing file is unchanged" : ""));

@@ -4,6 +4,7 @@
 // returns once the new name is on the disk. Without replacement the name is
 // first claimed with CREATE_NEW.
 #include "platform/file_publish.h"
+#include "platform/win32/file_publish_win32.h"
 
 #include <windows.h>
 
@@ -47,6 +48,43 @@ win32::UniqueHandle openFile(const std::string& path, DWORD access, DWORD dispos
 }
 
 }  // namespace
+
+namespace {
+
+// The temporary file being written, for the console control handler, which
+// runs on a thread of its own: guarded, and held while the name is taken or
+// given up so that the handler never removes a file already published.
+CRITICAL_SECTION* guard() {
+    static CRITICAL_SECTION section;
+    static const bool ready = (InitializeCriticalSection(&section), true);
+    (void)ready;
+    return &section;
+}
+std::u16string gTemporary;
+bool gTemporarySet = false;
+
+class Guarded {
+public:
+    Guarded() { EnterCriticalSection(guard()); }
+    ~Guarded() { LeaveCriticalSection(guard()); }
+};
+
+void watch(const std::string& temporary) {
+    static const bool installed = SetConsoleCtrlHandler(removeTemporaryOnCtrl, TRUE) != FALSE;
+    (void)installed;
+    gTemporary = wide(temporary);
+    gTemporarySet = true;
+}
+
+}  // namespace
+
+BOOL WINAPI removeTemporaryOnCtrl(DWORD) {
+    const Guarded guarded;
+    // Opened with FILE_SHARE_DELETE, the file goes even while the writer has it open.
+    if (gTemporarySet) DeleteFileW(asWide(gTemporary));
+    gTemporarySet = false;
+    return FALSE;  // on to the next handler, in the end the system's: the process ends
+}
 
 PathKind pathKind(const std::string& path) {
     // The entry itself, not what it points to: a link that points nowhere is
@@ -94,8 +132,10 @@ bool writeBeside(const std::string& path, const std::string& bytes, std::string&
     const DWORD seed = GetCurrentProcessId() * 7919u + GetTickCount();
     for (DWORD attempt = 0; attempt < 100 && !file && failure == ERROR_FILE_EXISTS; ++attempt) {
         temporary = folder + "." + name + "." + std::to_string((seed + attempt) % 1000000) + ".tmp";
+        const Guarded guarded;
         file = openFile(temporary, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
         if (!file) failure = GetLastError();
+        else watch(temporary);
     }
     if (!file) {
         error = "cannot create a temporary file in its folder: " + systemError(failure);
@@ -115,7 +155,7 @@ bool writeBeside(const std::string& path, const std::string& bytes, std::string&
     if (failure == 0 && !FlushFileBuffers(file.get())) failure = GetLastError();
     if (!CloseHandle(file.release()) && failure == 0) failure = GetLastError();
     if (failure != 0) {
-        DeleteFileW(asWide(wide(temporary)));
+        removeQuietly(temporary);
         error = "cannot be written: " + systemError(failure);
         return false;
     }
@@ -125,6 +165,7 @@ bool writeBeside(const std::string& path, const std::string& bytes, std::string&
 bool publish(const std::string& temporary, const std::string& path, bool replace, bool& existed,
              std::string& error) {
     existed = false;
+    const Guarded guarded;
     if (!replace) {
         // The name is claimed with CREATE_NEW, which fails for any existing
         // entry, a link that points nowhere included (MoveFileExW's own test
@@ -143,9 +184,14 @@ bool publish(const std::string& temporary, const std::string& path, bool replace
         error = std::string(replace ? "cannot be replaced: " : "cannot be created: ") + systemError(failure);
         return false;
     }
+    gTemporarySet = false;
     return true;
 }
 
-void removeQuietly(const std::string& path) { DeleteFileW(asWide(wide(path))); }
+void removeQuietly(const std::string& path) {
+    const Guarded guarded;
+    DeleteFileW(asWide(wide(path)));
+    gTemporarySet = false;
+}
 
 }  // namespace baseline::fileops
