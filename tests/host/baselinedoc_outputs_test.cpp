@@ -24,13 +24,27 @@ namespace {
 using testing::replaced;
 using testing::workedExample;
 
+// One text as a spreadsheet output writes it, and whether it was marked as
+// holding hidden characters.
+struct TextCase {
+    const char* name;
+    const char* in;
+    const char* out;
+    bool hidden;
+};
+
+template <std::size_t N>
+void expectWritten(const TextCase (&cases)[N], std::string (*write)(std::string_view, bool&)) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool hidden = false;
+        EXPECT_EQ(write(c.in, hidden), c.out);
+        EXPECT_EQ(hidden, c.hidden);
+    }
+}
+
 TEST(CsvExport, TextFields) {
-    const struct {
-        const char* name;
-        const char* in;
-        const char* out;
-        bool hidden;
-    } cases[] = {
+    const TextCase cases[] = {
         {"plain", "tool.exe", "\"tool.exe\"", false},
         {"empty", "", "\"\"", false},
         {"quotes doubled", "a\"b\"\"", "\"a\"\"b\"\"\"\"\"", false},
@@ -53,24 +67,14 @@ TEST(CsvExport, TextFields) {
         // decided on what is written.
         {"hidden then formula", "\xE2\x80\xAE=1", "\"\\u202E=1\"", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        bool hidden = false;
-        EXPECT_EQ(csvTextField(c.in, hidden), c.out);
-        EXPECT_EQ(hidden, c.hidden);
-    }
+    expectWritten(cases, csvTextField);
 }
 
 // A workbook cell is a string cell, so a formula needs no apostrophe; what it
 // must keep from the spreadsheet is its own escape form and the two
 // characters its XML cannot hold.
 TEST(WorkbookExport, CellText) {
-    const struct {
-        const char* name;
-        const char* in;
-        const char* out;
-        bool hidden;
-    } cases[] = {
+    const TextCase cases[] = {
         {"formula stays as written", "=1+1", "=1+1", false},
         {"look-alike number", "0012345", "0012345", false},
         {"escape form kept literal", "_x0041_", "_x005F_x0041_", false},
@@ -84,12 +88,7 @@ TEST(WorkbookExport, CellText) {
         {"U+FFFD stays", "\xEF\xBF\xBD", "\xEF\xBF\xBD", false},
         {"hidden-character rule first", "tab\there", "tab\\u0009here", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        bool hidden = false;
-        EXPECT_EQ(cellText(c.in, hidden), c.out);
-        EXPECT_EQ(hidden, c.hidden);
-    }
+    expectWritten(cases, cellText);
 }
 
 // A sheet longer than a spreadsheet holds is refused before anything is
