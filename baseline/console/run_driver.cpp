@@ -107,6 +107,9 @@ bool runDriver(Platform& platform) {
         printUnlisted(platform, engine, false);
         return false;
     }
+    // The document is complete: an interruption while the summary prints
+    // must not tell a script that the run failed.
+    platform.endOnConsoleCtrl(0);
     printSummary(platform, engine.counters, engine.outputPath);
     printUnlisted(platform, engine, true);
     return true;

@@ -55,6 +55,12 @@ TEST(RunDriver, ASuccessfulRunPrintsTheSummaryAndTheDocumentsPath) {
     scriptInstalledApplication(platform);
     platform.typeLine("Title");
     platform.typeLine("Description");
+    bool zeroBeforeSummary = false;
+    platform.outputHook = [&](const std::u16string& written) {
+        if (written.find(u"Allowlist result summary") != std::u16string::npos) {
+            zeroBeforeSummary = platform.called("endOnConsoleCtrl:0");
+        }
+    };
     EXPECT_EQ(runEntryPoint(platform), 0);
     // C:, Program Files, its "." and "..", App, its "." and "..": 7 directories;
     // the five default allowed directories and App; App Maker and the five built-in names.
@@ -81,6 +87,7 @@ TEST(RunDriver, ASuccessfulRunPrintsTheSummaryAndTheDocumentsPath) {
     const auto wait = std::find(platform.calls.begin(), platform.calls.end(), "waitForKeyPress");
     ASSERT_NE(wait, platform.calls.begin());
     EXPECT_EQ(*(wait - 1), "endOnConsoleCtrl:0");
+    EXPECT_TRUE(zeroBeforeSummary) << "an interruption during the summary would say the run failed";
 }
 
 TEST(RunDriver, EachSummaryLineShowsItsOwnCounter) {
