@@ -292,6 +292,11 @@ def case_workbook(tool, host_tool):
     rc, out, err = tool.run("export", "doc.json", "-o", "doc.xlsx")
     check(rc == 0 and "doc.xlsx: written" in out, "export to a workbook: %d %s%s" % (rc, out, err))
     data = tool.read("doc.xlsx")
+    # A folder and a name beyond ASCII: the library opens files by narrow name.
+    os.makedirs(tool.path("Jos\u00e9"), exist_ok=True)
+    rc, out, err = tool.run("export", "doc.json", "-o", "Jos\u00e9/Pr\u00fcfung.xlsx")
+    check(rc == 0 and tool.read("Jos\u00e9/Pr\u00fcfung.xlsx") == data and os.listdir(tool.path("Jos\u00e9")) == ["Pr\u00fcfung.xlsx"],
+          "a workbook in a folder beyond ASCII is the same and leaves no scratch file: %d %s%s" % (rc, out, err))
     sheets, order = read_workbook(tool.path("doc.xlsx"))
     check(order == ["Summary", "Executables", "Directories", "Publishers", "Allowed directories", "Certificates"],
           "the sheets: %r" % order)

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -22,6 +23,7 @@
 #include "export.h"
 #include "platform/visible_text.h"
 #include "summary.h"
+#include "tool_files.h"
 
 namespace baseline::doc {
 
@@ -299,10 +301,46 @@ std::string cellText(std::string_view text, bool& hidden) {
     return cell;
 }
 
+namespace {
+
+// The library opens its file with the C runtime's narrow fopen, which on
+// Windows reads a name in the ANSI code page, not UTF-8: a folder such as
+// C:\Users\José could not be named. So the workbook is written from within
+// its folder, by the file's own name, which is ASCII (".NAME.NNNNNN.tmp").
+class InFolderOf {
+public:
+    explicit InFolderOf(const std::filesystem::path& file) {
+        std::error_code code;
+        before_ = std::filesystem::current_path(code);
+        if (!code && file.has_parent_path()) std::filesystem::current_path(file.parent_path(), code);
+        entered_ = !code;
+    }
+    InFolderOf(const InFolderOf&) = delete;
+    InFolderOf& operator=(const InFolderOf&) = delete;
+    ~InFolderOf() {
+        std::error_code code;
+        if (entered_) std::filesystem::current_path(before_, code);
+    }
+    bool entered() const { return entered_; }
+
+private:
+    std::filesystem::path before_;
+    bool entered_ = false;
+};
+
+}  // namespace
+
 bool writeWorkbook(const Document& document, const std::string& path, std::string& error, std::uint32_t maxRows) {
+    const std::filesystem::path file = tool::pathOfUtf8(path);
+    const InFolderOf folder(file);
+    if (!folder.entered()) {
+        error = "cannot enter the output's folder";
+        return false;
+    }
+    const std::string name = file.filename().string();
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
-    std::unique_ptr<lxw_workbook, void (*)(lxw_workbook*)> book(workbook_new_opt(path.c_str(), &options),
+    std::unique_ptr<lxw_workbook, void (*)(lxw_workbook*)> book(workbook_new_opt(name.c_str(), &options),
                                                                  lxw_workbook_free);
     if (!book) {
         error = "cannot start a workbook (not enough memory or no temporary files)";

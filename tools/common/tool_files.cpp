@@ -87,7 +87,10 @@ void noteLeftovers(const char* program, const std::string& output, std::ostream&
     std::filesystem::directory_iterator it(folder, code), end;
     for (std::size_t seen = 0; !code && it != end && seen < 100000; it.increment(code), ++seen) {
         const std::u8string name = it->path().filename().u8string();
-        if (!isTemporaryFor(std::string(name.begin(), name.end()), std::string(target.begin(), target.end()))) continue;
+        const std::string entry(name.begin(), name.end());
+        if (!isTemporaryFor(entry, std::string(target.begin(), target.end())) && !isTemporaryFor(entry, program)) {
+            continue;
+        }
         std::error_code timeCode;
         const auto written = std::filesystem::last_write_time(it->path(), timeCode);
         if (timeCode || written >= now) continue;
@@ -156,12 +159,13 @@ bool writeOutputFileFrom(const char* program, const std::vector<std::string>& in
     if (kind != fileops::PathKind::missing && (kind != fileops::PathKind::file || !replace)) {
         return writeOutputFile(program, inputs, output, "", replace, err);
     }
-    std::error_code code;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(code);
-    if (code) return fail("no temporary folder (" + code.message() + ")");
-    const std::u8string name = (folder / program).u8string();
+    // Beside the output, named after the program (".PROGRAM.NNNNNN.tmp", ASCII
+    // whatever the output is called, for libraries that open names in the
+    // ANSI code page): a run killed while the library holds it open, so that
+    // it cannot be removed then, is named by the next run like any leftover.
+    const std::u8string base = (pathOfUtf8(output).parent_path() / program).u8string();
     std::string scratch, error;
-    if (!fileops::writeBeside(std::string(name.begin(), name.end()), "", scratch, error)) return fail(error);
+    if (!fileops::writeBeside(std::string(base.begin(), base.end()), "", scratch, error)) return fail(error);
     std::string bytes;
     bool made = false;
     try {

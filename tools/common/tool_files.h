@@ -36,8 +36,8 @@ bool writeOutputFile(const char* program, const std::vector<std::string>& inputs
                      const std::string& bytes, bool replace, std::ostream& err);
 
 // writeOutputFile for what a library can only write to a file it opens by
-// name: `produce` writes a fresh, empty scratch file in the system's
-// temporary folder (returning false with `error` set when it cannot), whose
+// name: `produce` writes a fresh, empty scratch file beside the output, of an
+// ASCII name (returning false with `error` set when it cannot), whose
 // bytes are then published as writeOutputFile does. The scratch file is
 // removed on every path.
 bool writeOutputFileFrom(const char* program, const std::vector<std::string>& inputs, const std::string& output,
