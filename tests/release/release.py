@@ -160,11 +160,12 @@ def check_zip(data, objdump32, objdump64, work):
 
 
 def fresh_clone(source, commit, where):
-    """A copy of `commit` as anyone would get it, with JsonCpp's source cache,
-    which scripts/setup would fetch."""
+    """A copy of `commit` as anyone would get it, with the source caches of
+    JsonCpp and libxlsxwriter, which scripts/setup would fetch."""
     run(["git", "clone", "--quiet", "--no-checkout", source, where], check=True)
     run(["git", "-C", where, "checkout", "--quiet", commit], check=True)
-    shutil.copytree(os.path.join(source, ".cache", "jsoncpp"), os.path.join(where, ".cache", "jsoncpp"))
+    for cached in ("jsoncpp", "libxlsxwriter"):
+        shutil.copytree(os.path.join(source, ".cache", cached), os.path.join(where, ".cache", cached))
 
 
 def commit_of(source):
