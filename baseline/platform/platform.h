@@ -191,6 +191,9 @@ public:
     virtual void endOnConsoleCtrl(int exitValue) = 0;
     // GetTickCount64: milliseconds since the system started.
     virtual std::uint64_t getTickCount64() = 0;
+    // GetSystemInfo's dwNumberOfProcessors: the logical processors the
+    // program may run on (a 32-bit program under WOW64 sees the same number).
+    virtual std::uint32_t processorCount() = 0;
 
     // --- environment and file attributes (kernel32) ---
     // ExpandEnvironmentStringsW into a buffer of `bufferLength` UTF-16 units.

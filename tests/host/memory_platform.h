@@ -109,6 +109,8 @@ public:
     bool consoleCtrlEventReceived() override;
     void endOnConsoleCtrl(int exitValue) override;
     std::uint64_t getTickCount64() override;
+    std::uint32_t processorCount() override { return processors; }
+    std::uint32_t processors = 1;  // what GetSystemInfo reports
 
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;

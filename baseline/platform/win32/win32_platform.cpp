@@ -298,6 +298,12 @@ void Win32Platform::endOnConsoleCtrl(int exitValue) { win32::endOnConsoleCtrl(ex
 
 std::uint64_t Win32Platform::getTickCount64() { return GetTickCount64(); }
 
+std::uint32_t Win32Platform::processorCount() {
+    SYSTEM_INFO information{};
+    GetSystemInfo(&information);
+    return information.dwNumberOfProcessors;
+}
+
 std::uint32_t Win32Platform::expandEnvironmentStrings(const std::u16string& source,
                                                       std::u16string& expanded,
                                                       std::uint32_t bufferLength) {

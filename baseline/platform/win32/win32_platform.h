@@ -43,6 +43,7 @@ public:
     bool consoleCtrlEventReceived() override;
     void endOnConsoleCtrl(int exitValue) override;
     std::uint64_t getTickCount64() override;
+    std::uint32_t processorCount() override;
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
     std::uint32_t getFileAttributes(const std::u16string& path) override;
