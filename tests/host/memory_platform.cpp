@@ -2,8 +2,12 @@
 #include "memory_platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
+#include <thread>
 
 #include "platform/file_time.h"
 #include "platform/native_system.h"
@@ -64,10 +68,65 @@ std::string asTextMode(const std::string& bytes) {
 
 }  // namespace
 
-MemoryPlatform::MemoryPlatform() { scriptWindows7(*this); }
+MemoryPlatform::MemoryPlatform() {
+    scriptWindows7(*this);
+    if (const char* count = std::getenv("BASELINE_TEST_PROCESSORS")) {
+        // A mistyped count must not quietly run the suite single-threaded again.
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(count, &end, 10);
+        if (*count < '0' || *count > '9' || *end != '\0' || value == 0 || value > 4096) {
+            throw std::invalid_argument(std::string("BASELINE_TEST_PROCESSORS is not a processor count: ") + count);
+        }
+        processors = static_cast<std::uint32_t>(value);
+    }
+}
 
 bool MemoryPlatform::called(const std::string& name) const {
+    const Hold hold(mutex_);
     return std::find(calls.begin(), calls.end(), name) != calls.end();
+}
+
+void MemoryPlatform::typeLine(const std::string& bytes) {
+    const Hold hold(mutex_);
+    input.push_back(InputLine{false, {}, bytes});
+}
+
+void MemoryPlatform::typeConsoleLine(const std::u16string& text) {
+    const Hold hold(mutex_);
+    input.push_back(InputLine{true, text, {}});
+}
+
+bool MemoryPlatform::is64BitProcess() {
+    const Hold hold(mutex_);
+    return nativeProgram;
+}
+
+std::u16string MemoryPlatform::getCurrentDirectory() {
+    const Hold hold(mutex_);
+    return currentDirectory;
+}
+
+std::uint32_t MemoryPlatform::processorCount() {
+    const Hold hold(mutex_);
+    return processors;
+}
+
+std::size_t MemoryPlatform::openStreams() const {
+    const Hold hold(mutex_);
+    return streams_.size();
+}
+
+void MemoryPlatform::takeLatency(const std::chrono::microseconds& latency) {
+    std::chrono::microseconds duration;
+    {
+        const Hold hold(mutex_);
+        duration = latency;
+        if (duration.count() <= 0) return;
+        maxConcurrentLatency = std::max(maxConcurrentLatency, ++insideLatency_);
+    }
+    std::this_thread::sleep_for(duration);
+    const Hold hold(mutex_);
+    --insideLatency_;
 }
 
 SystemHandle MemoryPlatform::newHandle() {
@@ -77,6 +136,7 @@ SystemHandle MemoryPlatform::newHandle() {
 }
 
 ModuleHandle MemoryPlatform::getModuleHandle(const std::u16string& moduleName) {
+    const Hold hold(mutex_);
     calls.push_back("GetModuleHandleW");
     const auto lowered = lowerAscii(moduleName);
     if (!modules.count(lowered)) return 0;
@@ -84,6 +144,7 @@ ModuleHandle MemoryPlatform::getModuleHandle(const std::u16string& moduleName) {
 }
 
 ProcAddress MemoryPlatform::getProcAddress(ModuleHandle module, const char* procName) {
+    const Hold hold(mutex_);
     calls.push_back(std::string("GetProcAddress:") + procName);
     if (module == 0 || missingFunctions.count(procName)) return 0;
     auto found = procByName_.find(procName);
@@ -95,6 +156,7 @@ ProcAddress MemoryPlatform::getProcAddress(ModuleHandle module, const char* proc
 }
 
 bool MemoryPlatform::callSetDllDirectory(ProcAddress proc, const std::u16string& path) {
+    const Hold hold(mutex_);
     calls.push_back("SetDllDirectoryW");
     if (procNames_[proc] != "SetDllDirectoryW") return false;
     dllDirectory = path;
@@ -102,6 +164,7 @@ bool MemoryPlatform::callSetDllDirectory(ProcAddress proc, const std::u16string&
 }
 
 bool MemoryPlatform::callSetDefaultDllDirectories(ProcAddress proc, std::uint32_t directoryFlags) {
+    const Hold hold(mutex_);
     calls.push_back("SetDefaultDllDirectories");
     if (procNames_[proc] != "SetDefaultDllDirectories") return false;
     defaultDllDirectories = directoryFlags;
@@ -109,6 +172,7 @@ bool MemoryPlatform::callSetDefaultDllDirectories(ProcAddress proc, std::uint32_
 }
 
 std::int32_t MemoryPlatform::callRtlGetVersion(ProcAddress proc, OsVersionRecord& record) {
+    const Hold hold(mutex_);
     calls.push_back("RtlGetVersion");
     if (procNames_[proc] != "RtlGetVersion" || record.size != kOsVersionInfoExSize) {
         return kStatusRevisionMismatch;
@@ -124,6 +188,7 @@ std::int32_t MemoryPlatform::callRtlGetVersion(ProcAddress proc, OsVersionRecord
 std::int32_t MemoryPlatform::callRtlVerifyVersionInfo(ProcAddress proc, const OsVersionRecord& record,
                                                       std::uint32_t typeMask,
                                                       std::uint64_t conditionMask) {
+    const Hold hold(mutex_);
     calls.push_back("RtlVerifyVersionInfo");
     lastVerifyMask = conditionMask;
     if (procNames_[proc] != "RtlVerifyVersionInfo") return kStatusRevisionMismatch;
@@ -136,11 +201,13 @@ std::int32_t MemoryPlatform::callRtlVerifyVersionInfo(ProcAddress proc, const Os
 }
 
 std::uint16_t MemoryPlatform::callGetNativeSystemInfo(ProcAddress proc) {
+    const Hold hold(mutex_);
     calls.push_back("GetNativeSystemInfo");
     return procNames_[proc] == "GetNativeSystemInfo" ? nativeArchitecture : 0;
 }
 
 bool MemoryPlatform::getVersionEx(OsVersionRecord& record) {
+    const Hold hold(mutex_);
     calls.push_back("GetVersionExW");
     versionExSizes.push_back(record.size);
     const bool ok = record.size == kOsVersionInfoExSize   ? getVersionExExtendedSucceeds
@@ -159,6 +226,7 @@ bool MemoryPlatform::getVersionEx(OsVersionRecord& record) {
 
 std::uint64_t MemoryPlatform::verSetConditionMask(std::uint64_t conditionMask,
                                                   std::uint32_t typeMask, std::uint8_t condition) {
+    const Hold hold(mutex_);
     calls.push_back("VerSetConditionMask");
     // As documented: the condition occupies three bits per type, at the index
     // of the type's lowest set bit.
@@ -171,26 +239,29 @@ std::uint64_t MemoryPlatform::verSetConditionMask(std::uint64_t conditionMask,
 }
 
 int MemoryPlatform::getSystemMetrics(int index) {
+    const Hold hold(mutex_);
     calls.push_back("GetSystemMetrics:" + std::to_string(index));
     return index == 89 ? serverR2Metric : 0;
 }
 
 SystemHandle MemoryPlatform::openMutex(std::uint32_t desiredAccess, bool, const std::u16string& name) {
+    const Hold hold(mutex_);
     calls.push_back("OpenMutexW:" + std::to_string(desiredAccess));
     if (openMutexFails || !existingMutexes.count(name)) {
-        lastError_ = 2;
+        setLastError(2);
         return 0;
     }
     return newHandle();
 }
 
 SystemHandle MemoryPlatform::createMutex(bool initialOwner, const std::u16string& name) {
+    const Hold hold(mutex_);
     calls.push_back(std::string("CreateMutexW:") + (initialOwner ? "owned" : "not-owned"));
     if (createMutexFails) {
-        lastError_ = 5;
+        setLastError(5);
         return 0;
     }
-    lastError_ = (createMutexRaced || existingMutexes.count(name)) ? kErrorAlreadyExists : 0;
+    setLastError((createMutexRaced || existingMutexes.count(name)) ? kErrorAlreadyExists : 0);
     existingMutexes.insert(name);
     const SystemHandle handle = newHandle();
     ownMutexes_[handle] = name;
@@ -198,6 +269,7 @@ SystemHandle MemoryPlatform::createMutex(bool initialOwner, const std::u16string
 }
 
 bool MemoryPlatform::closeHandle(SystemHandle handle) {
+    const Hold hold(mutex_);
     calls.push_back("CloseHandle");
     // Closing the creating handle ends this process's hold on the name.
     if (const auto mutex = ownMutexes_.find(handle); mutex != ownMutexes_.end()) {
@@ -208,6 +280,7 @@ bool MemoryPlatform::closeHandle(SystemHandle handle) {
 }
 
 std::u16string MemoryPlatform::formatMessage(std::uint32_t error) {
+    const Hold hold(mutex_);
     static constexpr std::pair<std::uint32_t, const char16_t*> kMessages[] = {
         {1, u"Incorrect function."},
         {2, u"The system cannot find the file specified."},
@@ -226,15 +299,29 @@ std::u16string MemoryPlatform::formatMessage(std::uint32_t error) {
     return {};
 }
 
-std::uint32_t MemoryPlatform::getLastError() { return lastError_; }
+std::uint32_t MemoryPlatform::getLastError() {
+    const Hold hold(mutex_);
+    const auto found = lastErrors_.find(callingThread());
+    return found == lastErrors_.end() ? 0 : found->second;
+}
+
+std::uint64_t MemoryPlatform::callingThread() {
+    static std::atomic<std::uint64_t> threads{0};
+    thread_local const std::uint64_t number = ++threads;
+    return number;
+}
+
+void MemoryPlatform::setLastError(std::uint32_t error) { lastErrors_[callingThread()] = error; }
 
 SystemHandle MemoryPlatform::openProcessToken(std::uint32_t desiredAccess) {
+    const Hold hold(mutex_);
     calls.push_back("OpenProcessToken");
     tokenAccess = desiredAccess;
     return openTokenSucceeds ? newHandle() : 0;
 }
 
 bool MemoryPlatform::lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) {
+    const Hold hold(mutex_);
     calls.push_back("LookupPrivilegeValueW");
     if (privilegeName != u"SeBackupPrivilege") return false;
     luid = Luid{17, 0};  // SE_BACKUP_PRIVILEGE
@@ -243,6 +330,7 @@ bool MemoryPlatform::lookupPrivilegeValue(const std::u16string& privilegeName, L
 
 bool MemoryPlatform::adjustTokenPrivileges(SystemHandle token, bool disableAll, const Luid& luid,
                                            std::uint32_t attributes, std::uint32_t bufferLength) {
+    const Hold hold(mutex_);
     calls.push_back(std::string("AdjustTokenPrivileges:") + (disableAll ? "disable-all" : "one"));
     adjustedLuid = luid;
     adjustedAttributes = attributes;
@@ -251,12 +339,14 @@ bool MemoryPlatform::adjustTokenPrivileges(SystemHandle token, bool disableAll, 
 }
 
 void MemoryPlatform::writeOutput(const std::u16string& text) {
+    const Hold hold(mutex_);
     calls.push_back("writeOutput");
     if (outputHook) outputHook(text);
     output += text;
 }
 
 bool MemoryPlatform::readInputLine(InputLine& line) {
+    const Hold hold(mutex_);
     calls.push_back("readInputLine");
     if (input.empty()) return false;
     line = input.front();
@@ -265,6 +355,7 @@ bool MemoryPlatform::readInputLine(InputLine& line) {
 }
 
 std::u16string MemoryPlatform::multiByteToWideChar(std::uint32_t codePage, const std::string& bytes) {
+    const Hold hold(mutex_);
     calls.push_back("MultiByteToWideChar:" + std::to_string(codePage));
     // Modelled as Latin-1, which agrees with code page 1252 on the letters tests use.
     std::u16string out;
@@ -275,27 +366,32 @@ std::u16string MemoryPlatform::multiByteToWideChar(std::uint32_t codePage, const
 std::uint32_t MemoryPlatform::fallbackInputCodePage() { return inputCodePage; }
 
 bool MemoryPlatform::getConsoleScreenBufferInfo(ConsoleScreenInfo& info) {
+    const Hold hold(mutex_);
     if (!console) return false;
     info = *console;
     return true;
 }
 
 bool MemoryPlatform::setConsoleCtrlHandler(bool add) {
+    const Hold hold(mutex_);
     calls.push_back(add ? "SetConsoleCtrlHandler:add" : "SetConsoleCtrlHandler:remove");
     ctrlHandlerInstalled = add;
     return true;
 }
 
 bool MemoryPlatform::consoleCtrlEventReceived() {
+    const Hold hold(mutex_);
     ++ctrlEventChecks;
     return ctrlHandlerInstalled && ctrlEventAtCheck != 0 && ctrlEventChecks >= ctrlEventAtCheck;
 }
 
 void MemoryPlatform::endOnConsoleCtrl(int exitValue) {
+    const Hold hold(mutex_);
     calls.push_back("endOnConsoleCtrl:" + std::to_string(exitValue));
 }
 
 std::uint64_t MemoryPlatform::getTickCount64() {
+    const Hold hold(mutex_);
     ++clockReadings;
     const std::uint64_t now = tickCount;
     tickCount += tickStep;
@@ -303,6 +399,7 @@ std::uint64_t MemoryPlatform::getTickCount64() {
 }
 
 void MemoryPlatform::waitForKeyPress() {
+    const Hold hold(mutex_);
     calls.push_back("waitForKeyPress");
     ++keyWaits;
 }
@@ -310,10 +407,11 @@ void MemoryPlatform::waitForKeyPress() {
 std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& source,
                                                        std::u16string& expanded,
                                                        std::uint32_t bufferLength) {
+    const Hold hold(mutex_);
     calls.push_back("ExpandEnvironmentStringsW");
     expansions.emplace_back(source, bufferLength);
     if (expansionFails || failingExpansions.count(source)) {
-        lastError_ = 203;  // ERROR_ENVVAR_NOT_FOUND
+        setLastError(203);  // ERROR_ENVVAR_NOT_FOUND
         return 0;
     }
     const std::u16string result = expandPercentVariables(source, [&](const std::u16string& name)
@@ -329,11 +427,32 @@ std::uint32_t MemoryPlatform::expandEnvironmentStrings(const std::u16string& sou
     return needed;
 }
 
+int& MemoryPlatform::threadRedirectionDisabled() {
+    const auto thread = callingThread();
+    return thread == constructingThread_ ? redirectionDisabled : otherRedirectionDisabled_[thread];
+}
+
+int MemoryPlatform::threadRedirectionDisabled() const {
+    const auto thread = callingThread();
+    if (thread == constructingThread_) return redirectionDisabled;
+    const auto found = otherRedirectionDisabled_.find(thread);
+    return found == otherRedirectionDisabled_.end() ? 0 : found->second;
+}
+
+int MemoryPlatform::redirectionDisabledElsewhere() const {
+    const Hold hold(mutex_);
+    int disabled = 0;
+    for (const auto& [thread, count] : otherRedirectionDisabled_) disabled += count;
+    return disabled;
+}
+
 bool MemoryPlatform::redirects() const {
-    return !nativeProgram && isArchitecture64Bit(nativeArchitecture) && redirectionDisabled == 0;
+    const Hold hold(mutex_);
+    return !nativeProgram && isArchitecture64Bit(nativeArchitecture) && threadRedirectionDisabled() == 0;
 }
 
 std::u16string MemoryPlatform::reached(const std::u16string& asked) const {
+    const Hold hold(mutex_);
     if (!redirects()) return asked;
     const std::u16string system = modelKey(systemDirectory);
     const std::u16string key = modelKey(asked);
@@ -352,6 +471,7 @@ std::u16string MemoryPlatform::reached(const std::u16string& asked) const {
 }
 
 std::uint32_t MemoryPlatform::getFileAttributes(const std::u16string& asked) {
+    const Hold hold(mutex_);
     calls.push_back("GetFileAttributesW");
     const std::u16string path = reached(asked);
     const auto found = fileAttributes.find(path);
@@ -370,6 +490,7 @@ std::u16string MemoryPlatform::modelKey(const std::u16string& path) {
 }
 
 std::uint32_t MemoryPlatform::getFileAttributesOfModel(const std::u16string& path) const {
+    const Hold hold(mutex_);
     const auto key = modelKey(path);
     if (key.size() == 2 && key[1] == u':' && listings_.count(key)) return kFileAttributeDirectory;
     const auto found = modelAttributes_.find(key);
@@ -398,6 +519,7 @@ std::u16string leafName(const std::u16string& path) {
 }  // namespace
 
 void MemoryPlatform::addDirectory(const std::u16string& path, std::uint32_t attributes) {
+    const Hold hold(mutex_);
     const auto key = modelKey(path);
     if (isDriveRootKey(key)) {
         listings_[key];
@@ -413,6 +535,7 @@ void MemoryPlatform::addDirectory(const std::u16string& path, std::uint32_t attr
 }
 
 void MemoryPlatform::addFile(const std::u16string& path, std::uint32_t attributes) {
+    const Hold hold(mutex_);
     const auto parent = parentPath(path);
     if (!listings_.count(modelKey(parent))) addDirectory(parent);
     modelAttributes_[modelKey(path)] = attributes;
@@ -420,24 +543,26 @@ void MemoryPlatform::addFile(const std::u16string& path, std::uint32_t attribute
 }
 
 SearchHandle MemoryPlatform::findFirstFile(const std::u16string& asked, FindData& data) {
+    takeLatency(listingLatency);
+    const Hold hold(mutex_);
     calls.push_back("FindFirstFileW");
     searchPatterns.push_back(asked);
     const std::u16string pattern = reached(asked);
     // Only the "directory\*" patterns the program uses are modelled.
     if (pattern.empty() || pattern.back() != u'*') {
-        lastError_ = 123;  // ERROR_INVALID_NAME
+        setLastError(123);  // ERROR_INVALID_NAME
         return 0;
     }
     const auto key = modelKey(pattern.substr(0, pattern.size() - 1));
     const auto listing = listings_.find(key);
     if (const auto scripted = listingErrors.find(key); scripted != listingErrors.end()) {
-        lastError_ = scripted->second;
+        setLastError(scripted->second);
         return 0;
     }
     if (listing == listings_.end() || unlistable.count(key) || listing->second.empty()) {
-        lastError_ = listing == listings_.end() ? kErrorPathNotFound
+        setLastError(listing == listings_.end() ? kErrorPathNotFound
                      : unlistable.count(key)    ? 5  // ERROR_ACCESS_DENIED
-                                                : kErrorFileNotFound;
+                                                : kErrorFileNotFound);
         return 0;
     }
     const SearchHandle handle = newHandle();
@@ -452,19 +577,21 @@ SearchHandle MemoryPlatform::findFirstFile(const std::u16string& asked, FindData
 }
 
 bool MemoryPlatform::findNextFile(SearchHandle search, FindData& data) {
+    takeLatency(entryLatency);
+    const Hold hold(mutex_);
     calls.push_back("FindNextFileW");
     auto found = searches_.find(search);
     if (found == searches_.end()) {
-        lastError_ = 6;  // ERROR_INVALID_HANDLE
+        setLastError(6);  // ERROR_INVALID_HANDLE
         return false;
     }
     Search& open = found->second;
     if (open.cutError != 0 && open.next >= open.cutAfter) {
-        lastError_ = open.cutError;
+        setLastError(open.cutError);
         return false;
     }
     if (open.next >= open.entries.size()) {
-        lastError_ = kErrorNoMoreFiles;
+        setLastError(kErrorNoMoreFiles);
         return false;
     }
     data = open.entries[open.next++];
@@ -472,6 +599,7 @@ bool MemoryPlatform::findNextFile(SearchHandle search, FindData& data) {
 }
 
 bool MemoryPlatform::findClose(SearchHandle search) {
+    const Hold hold(mutex_);
     calls.push_back("FindClose");
     if (!searches_.erase(search)) return false;
     openHandles.erase(search);
@@ -480,6 +608,7 @@ bool MemoryPlatform::findClose(SearchHandle search) {
 }
 
 std::uint32_t MemoryPlatform::getDriveType(const std::u16string& rootPath) {
+    const Hold hold(mutex_);
     calls.push_back("GetDriveTypeW");
     if (rootPath.empty()) return 0;
     char16_t letter = rootPath[0];
@@ -489,22 +618,25 @@ std::uint32_t MemoryPlatform::getDriveType(const std::u16string& rootPath) {
 }
 
 bool MemoryPlatform::wow64DisableWow64FsRedirection(std::uintptr_t& oldValue) {
+    const Hold hold(mutex_);
     calls.push_back("Wow64DisableWow64FsRedirection");
     // As the real call: only a 32-bit process on 64-bit Windows has
     // redirection to turn off.
     if (wow64DisableFails || nativeProgram || !isArchitecture64Bit(nativeArchitecture)) {
-        lastError_ = 1;  // ERROR_INVALID_FUNCTION
+        setLastError(1);  // ERROR_INVALID_FUNCTION
         return false;
     }
-    ++redirectionDisabled;
+    ++threadRedirectionDisabled();
     oldValue = 0xD15AB1ED;
     return true;
 }
 
 bool MemoryPlatform::wow64RevertWow64FsRedirection(std::uintptr_t oldValue) {
+    const Hold hold(mutex_);
     calls.push_back("Wow64RevertWow64FsRedirection");
-    if (oldValue != 0xD15AB1ED || redirectionDisabled == 0) return false;
-    --redirectionDisabled;
+    int& disabled = threadRedirectionDisabled();
+    if (oldValue != 0xD15AB1ED || disabled == 0) return false;
+    --disabled;
     return true;
 }
 
@@ -512,9 +644,10 @@ bool MemoryPlatform::wow64RevertWow64FsRedirection(std::uintptr_t oldValue) {
 
 bool MemoryPlatform::getComputerNameEx(std::uint32_t nameType, std::u16string& name,
                                        std::uint32_t bufferSize) {
+    const Hold hold(mutex_);
     calls.push_back("GetComputerNameExW:" + std::to_string(nameType));
     if (!computerName || computerName->size() + 1 > bufferSize) {
-        lastError_ = 234;  // ERROR_MORE_DATA, or whatever made it fail
+        setLastError(234);  // ERROR_MORE_DATA, or whatever made it fail
         return false;
     }
     name = *computerName;
@@ -522,33 +655,37 @@ bool MemoryPlatform::getComputerNameEx(std::uint32_t nameType, std::u16string& n
 }
 
 std::uint32_t MemoryPlatform::getModuleFileName(std::u16string& path, std::uint32_t bufferLength) {
+    const Hold hold(mutex_);
     calls.push_back("GetModuleFileNameW");
     if (!moduleFileName) {
-        lastError_ = 5;
+        setLastError(5);
         return 0;
     }
     if (moduleFileName->size() >= bufferLength) {
         // As Windows 7 and later do: cut to fit with its terminator.
         path = moduleFileName->substr(0, bufferLength - 1);
-        lastError_ = kErrorInsufficientBuffer;
+        setLastError(kErrorInsufficientBuffer);
         return bufferLength;
     }
     path = *moduleFileName;
-    lastError_ = 0;
+    setLastError(0);
     return static_cast<std::uint32_t>(path.size());
 }
 
 std::uint64_t MemoryPlatform::getSystemTimeAsFileTime() {
+    const Hold hold(mutex_);
     calls.push_back("GetSystemTimeAsFileTime");
     return static_cast<std::uint64_t>(clockSeconds) * 10000000ULL + 116444736000000000ULL;
 }
 
 std::int64_t MemoryPlatform::time64() {
+    const Hold hold(mutex_);
     calls.push_back("_time64");
     return clockSeconds;
 }
 
 bool MemoryPlatform::localTime64(std::int64_t seconds, LocalTime& local) {
+    const Hold hold(mutex_);
     calls.push_back("_localtime64_s");
     if (localTimeFails) return false;
     local = civilTime(seconds + timeZoneOffsetSeconds);
@@ -556,6 +693,7 @@ bool MemoryPlatform::localTime64(std::int64_t seconds, LocalTime& local) {
 }
 
 bool MemoryPlatform::ctime64(std::int64_t seconds, std::string& text, std::size_t bufferSize) {
+    const Hold hold(mutex_);
     calls.push_back("_ctime64_s:" + std::to_string(bufferSize));
     if (ctimeFails || bufferSize < 26) return false;
     static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -573,6 +711,7 @@ bool MemoryPlatform::ctime64(std::int64_t seconds, std::string& text, std::size_
 
 std::size_t MemoryPlatform::wcsftime(std::u16string& out, std::size_t bufferLength,
                                      const std::u16string& format, const LocalTime& local) {
+    const Hold hold(mutex_);
     calls.push_back("wcsftime");
     // Only the conversions the program uses are modelled.
     std::u16string result;
@@ -600,6 +739,8 @@ std::size_t MemoryPlatform::wcsftime(std::u16string& out, std::size_t bufferLeng
 }
 
 bool MemoryPlatform::getFileLastWriteTime(const std::u16string& asked, std::uint64_t& fileTime) {
+    takeLatency(timeLatency);
+    const Hold hold(mutex_);
     calls.push_back("GetFileAttributesExW");
     const auto found = fileStatuses.find(reached(asked));
     if (found == fileStatuses.end()) return false;
@@ -609,6 +750,7 @@ bool MemoryPlatform::getFileLastWriteTime(const std::u16string& asked, std::uint
 }
 
 int MemoryPlatform::waccess(const std::u16string& asked, int mode) {
+    const Hold hold(mutex_);
     calls.push_back("_waccess:" + std::to_string(mode));
     const std::u16string path = reached(asked);
     if (accessDenied.count(path)) return -1;
@@ -618,28 +760,30 @@ int MemoryPlatform::waccess(const std::u16string& asked, int mode) {
 }
 
 FileStream MemoryPlatform::createNewTextFile(const std::u16string& path) {
+    const Hold hold(mutex_);
     calls.push_back("createNewTextFile");
     if (files.count(path) || fileAttributes.count(path) || fileStatuses.count(path)) {
-        lastError_ = kErrorFileExists;
+        setLastError(kErrorFileExists);
         return 0;
     }
     if (failCreate) {
-        lastError_ = 5;
+        setLastError(5);
         return 0;
     }
     files[path] = "";
     const FileStream stream = nextStream_++;
     streams_[stream] = OpenStream{path, {}};
-    lastError_ = 0;
+    setLastError(0);
     return stream;
 }
 
 bool MemoryPlatform::fwrite(FileStream stream, const std::string& bytes) {
+    const Hold hold(mutex_);
     calls.push_back("fwrite");
     const auto open = streams_.find(stream);
     if (open == streams_.end()) return false;
     if (++writeCalls == failWriteCall) {
-        lastError_ = writeFailureError;
+        setLastError(writeFailureError);
         return false;
     }
     open->second.pending += asTextMode(bytes);
@@ -647,11 +791,12 @@ bool MemoryPlatform::fwrite(FileStream stream, const std::string& bytes) {
 }
 
 bool MemoryPlatform::fflush(FileStream stream) {
+    const Hold hold(mutex_);
     calls.push_back("fflush");
     const auto open = streams_.find(stream);
     if (open == streams_.end()) return false;
     if (++flushCalls == failFlushCall) {
-        lastError_ = writeFailureError;
+        setLastError(writeFailureError);
         return false;
     }
     files[open->second.path] += open->second.pending;
@@ -660,16 +805,18 @@ bool MemoryPlatform::fflush(FileStream stream) {
 }
 
 bool MemoryPlatform::fclose(FileStream stream) {
+    const Hold hold(mutex_);
     calls.push_back("fclose");
     const auto open = streams_.find(stream);
     if (open == streams_.end()) return false;
     files[open->second.path] += open->second.pending;
     streams_.erase(open);
-    if (failClose) lastError_ = writeFailureError;
+    if (failClose) setLastError(writeFailureError);
     return !failClose;
 }
 
 std::string MemoryPlatform::pendingBytes(const std::u16string& path) const {
+    const Hold hold(mutex_);
     for (const auto& [stream, open] : streams_) {
         if (open.path == path) return open.pending;
     }
@@ -678,6 +825,8 @@ std::string MemoryPlatform::pendingBytes(const std::u16string& path) const {
 
 bool MemoryPlatform::readVersionStrings(const std::u16string& asked, FileVersionStrings& strings,
                                         std::int32_t& status) {
+    takeLatency(identityLatency);
+    const Hold hold(mutex_);
     calls.push_back("readVersionStrings");
     const std::u16string path = reached(asked);
     ++versionReads[path];
@@ -691,6 +840,8 @@ bool MemoryPlatform::readVersionStrings(const std::u16string& asked, FileVersion
 
 bool MemoryPlatform::readSignerInfo(const std::u16string& asked, SignerInfo& signer,
                                     std::int32_t& status) {
+    takeLatency(identityLatency);
+    const Hold hold(mutex_);
     calls.push_back("readSignerInfo");
     const std::u16string path = reached(asked);
     ++signerReads[path];
@@ -704,23 +855,27 @@ bool MemoryPlatform::readSignerInfo(const std::u16string& asked, SignerInfo& sig
 }
 
 bool MemoryPlatform::loadFileIdentityLibraries() {
+    const Hold hold(mutex_);
     calls.push_back("loadFileIdentityLibraries");
-    if (fileIdentityLibrariesMissing) lastError_ = 126;  // ERROR_MOD_NOT_FOUND
+    if (fileIdentityLibrariesMissing) setLastError(126);  // ERROR_MOD_NOT_FOUND
     return !fileIdentityLibrariesMissing;
 }
 
 bool MemoryPlatform::getProcessMemoryInfo(ProcessMemoryCounters& counters) {
+    const Hold hold(mutex_);
     calls.push_back("GetProcessMemoryInfo");
     counters = memoryCounters;
     return true;
 }
 
 bool MemoryPlatform::readTextModeFile(const std::u16string& path, std::string& content) {
+    const Hold hold(mutex_);
     calls.push_back("_wfopen:r");
     return readFile(path, true, content);
 }
 
 bool MemoryPlatform::readBinaryModeFile(const std::u16string& path, std::string& content) {
+    const Hold hold(mutex_);
     calls.push_back("_wfopen:rb");
     return readFile(path, false, content);
 }
@@ -728,7 +883,7 @@ bool MemoryPlatform::readBinaryModeFile(const std::u16string& path, std::string&
 bool MemoryPlatform::readFile(const std::u16string& path, bool textMode, std::string& content) {
     const auto found = files.find(path);
     if (found == files.end() || unreadableFiles.count(path)) {
-        lastError_ = found == files.end() ? kErrorFileNotFound : 30;  // ERROR_READ_FAULT
+        setLastError(found == files.end() ? kErrorFileNotFound : 30);  // ERROR_READ_FAULT
         return false;
     }
     content = textMode ? textModeContent(found->second) : found->second;
@@ -738,6 +893,7 @@ bool MemoryPlatform::readFile(const std::u16string& path, bool textMode, std::st
 int MemoryPlatform::multiByteToWideCharTerminated(std::uint32_t codePage, std::uint32_t flags,
                                                   const char* text, char16_t* buffer,
                                                   int bufferLength) {
+    const Hold hold(mutex_);
     calls.push_back("MultiByteToWideChar:" + std::to_string(codePage) + ":-1");
     if (codePage != kCodePageUtf8 || flags != 0) return 0;  // only what the program asks for
     std::u16string wide = decodeUtf8Replacing(std::string(text, std::strlen(text)));

@@ -1,12 +1,16 @@
 // A scriptable, in-memory stand-in for the system, for fast deterministic tests
 // of logic and error paths. Each fact a test may want to vary is a plain field;
 // every call is logged by name so that tests can check the order of calls.
+// Calls may come from several threads at once: one lock serialises them, and
+// the last error and WOW64 redirection are kept per thread, as Windows keeps them.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,8 +27,16 @@ struct FileStatus {
     std::uint64_t size = 0;
 };
 
+// Every public operation takes the platform's lock, so the fields below may
+// be read freely once the threads that called it have finished; scripted
+// hooks run under that lock. Simulated latency is slept outside it, so calls
+// of several threads overlap as real system calls do. Copying a platform
+// (a test's reset) is for one that no other thread is using.
 class MemoryPlatform : public Platform {
 public:
+    // BASELINE_TEST_PROCESSORS in the environment, when set, is the default
+    // of `processors`, so that the suite can be run again with the walk's
+    // pool of workers switched on.
     MemoryPlatform();
 
     // --- scripted facts ---
@@ -68,8 +80,8 @@ public:
     std::uint32_t tokenAccess = 0;
 
     // Convenience for scripting redirected input.
-    void typeLine(const std::string& bytes) { input.push_back(InputLine{false, {}, bytes}); }
-    void typeConsoleLine(const std::u16string& text) { input.push_back(InputLine{true, text, {}}); }
+    void typeLine(const std::string& bytes);
+    void typeConsoleLine(const std::u16string& text);
     bool called(const std::string& name) const;
 
     ModuleHandle getModuleHandle(const std::u16string& moduleName) override;
@@ -81,7 +93,7 @@ public:
                                           std::uint32_t typeMask,
                                           std::uint64_t conditionMask) override;
     std::uint16_t callGetNativeSystemInfo(ProcAddress proc) override;
-    bool is64BitProcess() override { return nativeProgram; }
+    bool is64BitProcess() override;
     bool getVersionEx(OsVersionRecord& record) override;
     std::uint64_t verSetConditionMask(std::uint64_t conditionMask, std::uint32_t typeMask,
                                       std::uint8_t condition) override;
@@ -93,7 +105,7 @@ public:
     std::uint32_t getLastError() override;
     // Fixed texts for the codes the tests meet, as Windows words them.
     std::u16string formatMessage(std::uint32_t error) override;
-    std::u16string getCurrentDirectory() override { return currentDirectory; }
+    std::u16string getCurrentDirectory() override;
     std::u16string currentDirectory = u"C:\\Deploy";
     SystemHandle openProcessToken(std::uint32_t desiredAccess) override;
     bool lookupPrivilegeValue(const std::u16string& privilegeName, Luid& luid) override;
@@ -109,8 +121,17 @@ public:
     bool consoleCtrlEventReceived() override;
     void endOnConsoleCtrl(int exitValue) override;
     std::uint64_t getTickCount64() override;
-    std::uint32_t processorCount() override { return processors; }
+    std::uint32_t processorCount() override;
     std::uint32_t processors = 1;  // what GetSystemInfo reports
+
+    // --- simulated latency of the calls a walk makes per entry ---
+    // Slept by the calling thread outside the lock; zero sleeps not at all.
+    std::chrono::microseconds listingLatency{0};   // every findFirstFile
+    std::chrono::microseconds entryLatency{0};     // every findNextFile
+    std::chrono::microseconds identityLatency{0};  // every readSignerInfo and readVersionStrings
+    std::chrono::microseconds timeLatency{0};      // every getFileLastWriteTime
+    // The most threads that were inside a latency sleep at the same time.
+    int maxConcurrentLatency = 0;
 
     std::uint32_t expandEnvironmentStrings(const std::u16string& source, std::u16string& expanded,
                                            std::uint32_t bufferLength) override;
@@ -198,7 +219,12 @@ public:
     std::map<std::u16string, std::pair<std::size_t, std::uint32_t>> listingsCutShort;
     std::map<char16_t, std::uint32_t> driveTypes;  // 'C' -> DRIVE_FIXED, and so on
     bool wow64DisableFails = false;
-    int redirectionDisabled = 0;             // disables not yet reverted
+    // Disables not yet reverted by the thread that constructed the platform;
+    // each other thread has a count of its own.
+    int redirectionDisabled = 0;
+    // The sum of the other threads' counts: a thread that ended with
+    // redirection still off leaves it here.
+    int redirectionDisabledElsewhere() const;
     // WOW64's file-system redirection, as a 32-bit program on 64-bit Windows
     // meets it (nativeArchitecture 64-bit, nativeProgram false): while the
     // thread has not turned it off, every path below `systemDirectory` is
@@ -207,6 +233,7 @@ public:
     // next to itself.
     std::u16string systemDirectory = u"C:\\Windows\\System32";
     std::u16string wow64Directory = u"C:\\Windows\\SysWOW64";
+    // Both for the calling thread.
     bool redirects() const;
     // The path a call with `path` reaches right now.
     std::u16string reached(const std::u16string& path) const;
@@ -255,9 +282,22 @@ public:
 
     // Bytes written to an open stream but not yet flushed.
     std::string pendingBytes(const std::u16string& path) const;
-    std::size_t openStreams() const { return streams_.size(); }
+    std::size_t openStreams() const;
+
+protected:
+    // Sleeps `latency` as a system call would take it, outside the lock.
+    void takeLatency(const std::chrono::microseconds& latency);
 
 private:
+    // A copy of a platform gets a lock of its own.
+    struct Lock : std::recursive_mutex {
+        Lock() = default;
+        Lock(const Lock&) {}
+        Lock& operator=(const Lock&) { return *this; }
+    };
+    using Hold = std::lock_guard<std::recursive_mutex>;
+    mutable Lock mutex_;
+
     bool readFile(const std::u16string& path, bool textMode, std::string& content);
 
     struct Search {
@@ -281,8 +321,20 @@ private:
     SystemHandle newHandle();
     std::map<ProcAddress, std::string> procNames_;
     std::map<std::string, ProcAddress> procByName_;
-    std::uint32_t lastError_ = 0;
     SystemHandle nextHandle_ = 0x100;
+
+    // Per-thread system state, by a number each thread gets on its first
+    // call and never shares: a std::thread::id may be reused by a new thread,
+    // which must not inherit what an ended one left. The constructing
+    // thread's redirection count is the public `redirectionDisabled`.
+    static std::uint64_t callingThread();
+    void setLastError(std::uint32_t error);
+    int& threadRedirectionDisabled();
+    int threadRedirectionDisabled() const;
+    std::uint64_t constructingThread_ = callingThread();
+    std::map<std::uint64_t, std::uint32_t> lastErrors_;
+    std::map<std::uint64_t, int> otherRedirectionDisabled_;
+    int insideLatency_ = 0;
 };
 
 // A Windows 7 32-bit workstation, the fresh Wine prefix's answer.
