@@ -3,10 +3,14 @@
 // x86 folders as %PROGRAMFILES% and %COMMONPROGRAMFILES%) and the native
 // 64-bit program. Over one tree and one configuration, the configuration is
 // loaded and the whole build run made by each; the documents must be the same
-// byte for byte, and must show the native system's facts.
+// byte for byte, and must show the native system's facts. The machine as
+// the walk's worker threads share it: each has its own last error and
+// redirection, and their system calls overlap.
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/baseline_config.h"
@@ -100,6 +104,7 @@ Document runOnMachine(const std::string& json, bool nativeProgram) {
     document.built = engine.runBuild();
     document.bytes = machine.files[engine.outputPath];
     EXPECT_EQ(machine.redirectionDisabled, 0) << "redirection left off";
+    EXPECT_EQ(machine.redirectionDisabledElsewhere(), 0) << "redirection left off by a worker";
     return document;
 }
 
@@ -170,6 +175,66 @@ TEST(OneMachine, BothProgramsWriteTheSameDocumentOfTheNativeSystem) {
             EXPECT_EQ(wow64.bytes.find(redirected), std::string::npos) << "32-bit view shows " << redirected;
         }
     }
+}
+
+TEST(OneMachine, EachThreadHasItsOwnLastErrorAndRedirection) {
+    MemoryPlatform machine;
+    buildMachine(machine, false);
+    machine.listingErrors[MemoryPlatform::modelKey(u"C:\\Locked")] = 5;
+    const std::u16string native = u"C:\\Windows\\System32\\native.exe";
+    const std::u16string redirected = u"C:\\Windows\\SysWOW64\\native.exe";
+    FindData data;
+    EXPECT_EQ(machine.findFirstFile(u"C:\\Missing\\*", data), 0u);
+    std::uintptr_t old = 0;
+    ASSERT_TRUE(machine.wow64DisableWow64FsRedirection(old));
+    std::thread([&] {
+        FindData own;
+        EXPECT_EQ(machine.getLastError(), 0u) << "a new thread has no error yet";
+        EXPECT_EQ(machine.findFirstFile(u"C:\\Locked\\*", own), 0u);
+        EXPECT_EQ(machine.getLastError(), 5u);
+        EXPECT_EQ(machine.reached(native), redirected) << "another thread's switch-off reached this one";
+        std::uintptr_t value = 0;
+        EXPECT_TRUE(machine.wow64DisableWow64FsRedirection(value));  // and never reverted
+        EXPECT_EQ(machine.reached(native), native);
+    }).join();
+    EXPECT_EQ(machine.getLastError(), kErrorPathNotFound);
+    EXPECT_EQ(machine.redirectionDisabled, 1);
+    EXPECT_EQ(machine.redirectionDisabledElsewhere(), 1);
+    EXPECT_TRUE(machine.wow64RevertWow64FsRedirection(old));
+    EXPECT_EQ(machine.reached(native), redirected) << "the ended thread's switch-off reached this one";
+}
+
+TEST(OneMachine, ThreadsSpendTheirLatencyAtTheSameTime) {
+    MemoryPlatform machine;
+    buildMachine(machine, true);
+    const std::u16string app = u"C:\\Program Files\\Vendor\\app.exe";
+    SignerInfo signer;
+    std::int32_t status = 0;
+    machine.readSignerInfo(app, signer, status);
+    EXPECT_EQ(machine.maxConcurrentLatency, 0) << "no latency asked for";
+    machine.identityLatency = std::chrono::milliseconds(2);
+    machine.readSignerInfo(app, signer, status);
+    EXPECT_EQ(machine.maxConcurrentLatency, 1);
+    constexpr int kThreads = 8;
+    std::latch start(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            start.arrive_and_wait();
+            for (int i = 0; i < 4; ++i) {
+                SignerInfo own;
+                FileVersionStrings strings;
+                std::int32_t result = 0;
+                EXPECT_TRUE(machine.readSignerInfo(app, own, result));
+                EXPECT_EQ(own.publisherName, u"Vendor Ltd");
+                EXPECT_FALSE(machine.readVersionStrings(app, strings, result));
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_GT(machine.maxConcurrentLatency, 1) << "the calls took their latency one after another";
+    EXPECT_EQ(machine.signerReads[app], 2 + 4 * kThreads);
+    EXPECT_EQ(machine.versionReads[app], 4 * kThreads);
 }
 
 }  // namespace
