@@ -237,6 +237,8 @@ def main():
 
     print("host: %d processors (os.cpu_count()), %s; all workers = %d (the processors, at most %d)" %
           (processors, programs[0].wine_version(), all_workers, MOST_WORKERS))
+    # The machine may be shared: the others' load stretches every wall time.
+    print("load average at the start: %.2f %.2f %.2f" % os.getloadavg())
     for p in programs:
         print("measuring %s %s (bare yardstick %s) in %s" %
               (p.label, os.path.join(p.build, "baseline.exe"), p.bare_walk, p.prefix), flush=True)
