@@ -293,7 +293,7 @@ def by_workers(programs, settings, all_workers, repeat):
                     runs["bare"].append(p.bare(mode, tree, threads))
         first = figures[(tree, programs[0].label, 1)]["bare"][0][1]
         print("%s (%s): %d entries listed, %d executables" % (title, tree, first["entries"], first["executables"]))
-        print("  %-9s %-9s %-16s %-16s" % ("program", "workers", "creator", "bare"))
+        print("  %-9s %-9s %8s  %5s   %8s  %5s" % ("program", "workers", "creator", "ratio", "bare", "ratio"))
         for p in programs:
             one_creator = median(s for s, _ in figures[(tree, p.label, 1)]["creator"])
             one_bare = median(s for s, _ in figures[(tree, p.label, 1)]["bare"])
