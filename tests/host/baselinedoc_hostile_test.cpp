@@ -197,7 +197,8 @@ TEST(ToolArguments, HelpOnlyFirstAndDoubleDashEndsTheOptions) {
 
 // Memory that runs out inside a command of either tool is one line and exit 1,
 // after what the command had printed; a string stream that could not grow is
-// that failure, not a part of its text.
+// that failure, not a part of its text. Standard output that fails is one line
+// too.
 TEST(ToolMemory, RunningOutIsOneLineAndExitOne) {
     struct Case {
         const char* name;
@@ -228,6 +229,12 @@ TEST(ToolMemory, RunningOutIsOneLineAndExitOne) {
              return static_cast<int>(tool::wholeText(page).size());
          },
          5, "", ""},
+        // Output that could not be written is no answer: said, and never 0.
+        {"a verdict that cannot be written", [](std::ostream& o) { o << "loads\n"; o.setstate(std::ios::badbit); return 0; },
+         1, "loads\n", "baselineconf: error: standard output cannot be written; what the command printed is lost\n"},
+        {"a usage error that cannot be written either",
+         [](std::ostream& o) { o.setstate(std::ios::failbit); return 2; }, 2, "",
+         "baselineconf: error: standard output cannot be written; what the command printed is lost\n"},
     };
     for (const Case& c : cases) {
         std::ostringstream out, err;

@@ -186,14 +186,28 @@ bool writeOutputFileFrom(const char* program, const std::vector<std::string>& in
 
 int exitValueGuarded(const char* program, const std::function<int()>& command, std::ostream& out,
                      std::ostream& err) {
+    const auto outOfMemory = [&] {
+        out.flush();
+        err << program << ": not enough memory\n";
+        return 1;
+    };
+    int code = 1;
     try {
-        return command();
+        code = command();
     } catch (const std::bad_alloc&) {
+        return outOfMemory();
     } catch (const std::length_error&) {
+        return outOfMemory();
     }
-    out.flush();
-    err << program << ": not enough memory\n";
-    return 1;
+    // The C runtime writes the rest of standard output at exit and tells no
+    // one when it cannot (a full disk, a pipe or handle that is gone): a
+    // verdict nobody could read must not end as if it had been shown.
+    if (!out.flush()) {
+        err << program << ": error: standard output cannot be written; what the command printed is lost\n";
+        err.flush();
+        return code == 0 ? 1 : code;
+    }
+    return code;
 }
 
 std::string wholeText(std::ostringstream& stream) {

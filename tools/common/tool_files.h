@@ -24,7 +24,9 @@ std::string wholeText(std::ostringstream& stream);
 
 // Runs a tool's `command` and gives its exit value. Memory that runs out
 // anywhere in it is "`program`: not enough memory" and exit 1, never an
-// abort: the tools read files an attacker may have shaped.
+// abort: the tools read files an attacker may have shaped. Standard output
+// that cannot be written is said on `err`, and a command that succeeded
+// then ends with 1.
 int exitValueGuarded(const char* program, const std::function<int()>& command, std::ostream& out,
                      std::ostream& err);
 
