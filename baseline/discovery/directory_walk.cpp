@@ -2,6 +2,11 @@
 // mutable and allowed rules, first-level directory entries, and the recording
 // of every root, directory and executable into the document.
 #include <deque>
+#include <memory>
+#include <optional>
+
+#include "discovery/directory_listing.h"
+#include "discovery/read_ahead.h"
 
 #include "discovery/build_status.h"
 #include "discovery/discovery_engine.h"
@@ -16,30 +21,6 @@
 
 namespace baseline {
 namespace {
-
-// Closes a directory search on every path.
-class Search {
-public:
-    explicit Search(Platform& platform) : platform_(platform) {}
-    Search(const Search&) = delete;
-    Search& operator=(const Search&) = delete;
-    ~Search() { close(); }
-
-    explicit operator bool() const { return handle_ != 0; }
-    SearchHandle get() const { return handle_; }
-    void reset(SearchHandle handle) {
-        close();
-        handle_ = handle;
-    }
-    void close() {
-        if (handle_ != 0) platform_.findClose(handle_);
-        handle_ = 0;
-    }
-
-private:
-    Platform& platform_;
-    SearchHandle handle_ = 0;
-};
 
 bool isDotName(const std::u16string& name) { return name.empty() || name == u"." || name == u".."; }
 
@@ -62,6 +43,13 @@ struct DiscoveryEngine::Walk {
     std::u16string systemDrive;
     std::deque<WalkEntry> queue;
     std::int32_t nextId = 0;
+    // Lists and reads ahead of the walk when it has more than one worker.
+    std::unique_ptr<ReadAhead> readAhead;
+
+    void enqueue(WalkEntry entry) {
+        if (readAhead) readAhead->queued(entry.path);
+        queue.push_back(std::move(entry));
+    }
 };
 
 bool DiscoveryEngine::walkDirectories() {
@@ -71,6 +59,10 @@ bool DiscoveryEngine::walkDirectories() {
         return false;
     }
     std::vector<std::u16string> roots;
+    if (const unsigned workers = walkWorkerCount(platform_); workers > 1) {
+        walk.readAhead = std::make_unique<ReadAhead>(platform_, native_, workers);
+        if (!walk.readAhead->hasWorkers()) walk.readAhead.reset();
+    }
     if (!paths_.buildRoots(walk.systemDrive, roots)) {
         statusCode = kStatusUnknownDiscoveryMode;
         cause.text = u"\"paths_to_discover\" is \"" + decodeUtf8Replacing(config.discoveryMode) +
@@ -94,7 +86,7 @@ bool DiscoveryEngine::walkDirectories() {
         entry.allowed = 0;
         entry.isMutable = false;
         if (!recordDiscoveredItem(entry)) return false;
-        walk.queue.push_back(std::move(entry));
+        walk.enqueue(std::move(entry));
         while (!walk.queue.empty()) {
             const WalkEntry directory = std::move(walk.queue.front());
             walk.queue.pop_front();
@@ -105,75 +97,107 @@ bool DiscoveryEngine::walkDirectories() {
 }
 
 bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
+    if (walk.readAhead) return listReadAhead(walk, directory);
     Search search(platform_);
-    const bool endsWithSeparator = !directory.path.empty() && directory.path.back() == u'\\';
-    const std::u16string pattern = directory.path + (endsWithSeparator ? u"*" : u"\\*");
     FindData found;
     std::uint32_t error = 0;
     // Only opening the search looks the path up; the entries that follow
     // come from the handle, whatever redirection says by then.
-    search.reset(native_.findFirstFile(pattern, found, error));
-    if (!search) {
-        if (native_.redirectionFailed()) {
-            cause = native_.redirectionCause();
-            return false;
-        }
-        // Nothing in it, or it could not be listed: skipped either way, the
-        // second told to the operator.
-        if (error != kErrorFileNotFound && error != kErrorNoMoreFiles) noteUnlisted(directory.path, error);
+    search.reset(native_.findFirstFile(listingPattern(directory.path), found, error));
+    if (!search) return listingNotOpened(directory, native_.redirectionFailed() ? &native_.redirectionCause() : nullptr,
+                                         error);
+    std::size_t index = 0;
+    do {
+        if (!takeEntry(walk, directory, found, index++)) return false;
+    } while (platform_.findNextFile(search.get(), found));
+    listingEnded(directory, platform_.getLastError());
+    return true;
+}
+
+// The same walk over a listing read ahead, with the facts of its entries.
+bool DiscoveryEngine::listReadAhead(Walk& walk, const WalkEntry& directory) {
+    const DirectoryListing* listing = walk.readAhead->takeListing([&] { return !interrupted(directory.path); });
+    if (listing == nullptr) return false;
+    // A failure the walk adopted from a read ahead ends it where one thread's
+    // next call would have.
+    if (native_.redirectionFailed()) return listingNotOpened(directory, &native_.redirectionCause(), 0);
+    if (!listing->opened) {
+        return listingNotOpened(directory, listing->redirectionFailed ? &listing->redirectionCause : nullptr,
+                                listing->openError);
+    }
+    for (std::size_t index = 0; index < listing->entries.size(); ++index) {
+        if (!takeEntry(walk, directory, listing->entries[index], index)) return false;
+    }
+    listingEnded(directory, listing->endError);
+    return true;
+}
+
+bool DiscoveryEngine::listingNotOpened(const WalkEntry& directory, const FailureCause* redirection,
+                                       std::uint32_t error) {
+    if (redirection != nullptr) {
+        native_.adoptRedirectionFailure(*redirection);
+        cause = native_.redirectionCause();
+        return false;
+    }
+    // Nothing in it, or it could not be listed: skipped either way, the
+    // second told to the operator.
+    if (error != kErrorFileNotFound && error != kErrorNoMoreFiles) noteUnlisted(directory.path, error);
+    return true;
+}
+
+void DiscoveryEngine::listingEnded(const WalkEntry& directory, std::uint32_t ended) {
+    // A listing cut short (a share gone offline, say) saw only part of the directory.
+    if (ended != kErrorNoMoreFiles) noteUnlisted(directory.path, ended);
+}
+
+// One entry of a listing: counted, ruled on, and recorded when it is a
+// subdirectory or an executable that no rule leaves out. False ends the walk.
+bool DiscoveryEngine::takeEntry(Walk& walk, const WalkEntry& directory, const FindData& found, std::size_t index) {
+    if (!keepWalking(directory.path)) return false;
+    const std::uint32_t attributes = found.attributes;
+    if (attributes & kFileAttributeReparsePoint) {
+        ++counters.dircnt;  // counted, never followed
         return true;
     }
-
-    do {
-        if (!keepWalking(directory.path)) return false;
-        const std::uint32_t attributes = found.attributes;
-        if (attributes & kFileAttributeReparsePoint) {
-            ++counters.dircnt;  // counted, never followed
-            continue;
-        }
-        const bool isDirectory = (attributes & kFileAttributeDirectory) != 0;
-        // Most entries are only counted: nothing is made of them, not even
-        // their path.
-        if (isDirectory) {
-            ++counters.dircnt;
-            if (isDotName(found.fileName)) continue;
-        } else {
-            ++counters.filecnt;
-            if (!isSupportedFile(found.fileName)) continue;
-            ++counters.supportedfilecnt;
-            ++counters.allowedfilecnt;
-        }
-        WalkEntry child;
-        child.path.reserve(directory.path.size() + 1 + found.fileName.size());
-        child.path.append(directory.path).append(1, u'\\').append(found.fileName);
-        child.normalPath = normalizePath(child.path);
-        child.id = walk.nextId++;
-        child.parentId = directory.id;
-        child.onSystemDrive = directory.onSystemDrive;
-        child.isDefault = directory.isDefault;
-        child.attributes = attributes;
-        child.isDirectory = isDirectory;
-        child.allowed = 1;
-        child.isMutable = !isImmutable(directory, child);
-        if (!isDirectory) {
-            // The allowed rule and the exclusion are for directories only.
-            if (!recordDiscoveredItem(child)) return false;
-            continue;
-        }
+    const bool isDirectory = (attributes & kFileAttributeDirectory) != 0;
+    // Most entries are only counted: nothing is made of them, not even
+    // their path.
+    if (isDirectory) {
+        ++counters.dircnt;
+        if (isDotName(found.fileName)) return true;
+    } else {
+        ++counters.filecnt;
+        if (!isSupportedFile(found.fileName)) return true;
+        ++counters.supportedfilecnt;
+        ++counters.allowedfilecnt;
+    }
+    WalkEntry child;
+    child.path.reserve(directory.path.size() + 1 + found.fileName.size());
+    child.path.append(directory.path).append(1, u'\\').append(found.fileName);
+    child.normalPath = normalizePath(child.path);
+    child.id = walk.nextId++;
+    child.parentId = directory.id;
+    child.onSystemDrive = directory.onSystemDrive;
+    child.isDefault = directory.isDefault;
+    child.attributes = attributes;
+    child.isDirectory = isDirectory;
+    child.allowed = 1;
+    child.isMutable = !isImmutable(directory, child);
+    if (isDirectory) {
+        // The allowed rule and the exclusion are for directories only.
         if (classifyAllowed(directory, child) == 0) child.allowed = 0;
         // An excluded subtree is left out whole; its id stays used.
-        if (paths_.isExcluded(LookupPath{child.path, child.normalPath})) continue;
-        // Recorded, then queued: nothing of the queue is seen before it is
-        // listed, so the order changes nothing but a copy of the entry.
-        if (!recordDiscoveredItem(child)) return false;
-        walk.queue.push_back(std::move(child));
-    } while (platform_.findNextFile(search.get(), found));
-
-    // A listing cut short (a share gone offline, say) saw only part of the directory.
-    if (const std::uint32_t ended = platform_.getLastError(); ended != kErrorNoMoreFiles) {
-        noteUnlisted(directory.path, ended);
+        if (paths_.isExcluded(LookupPath{child.path, child.normalPath})) return true;
     }
-    search.close();
+    std::optional<FileFacts> facts;
+    if (walk.readAhead && !native_.redirectionFailed()) {
+        facts = walk.readAhead->takeFacts(index, child.path, !isDirectory, [&] { return !interrupted(directory.path); });
+        if (!facts) return false;
+    }
+    if (!recordDiscoveredItem(child, facts ? &*facts : nullptr)) return false;
+    // Recorded, then queued: nothing of the queue is seen before it is
+    // listed, so the order changes nothing but a copy of the entry.
+    if (isDirectory) walk.enqueue(std::move(child));
     return true;
 }
 
@@ -185,12 +209,15 @@ void DiscoveryEngine::noteUnlisted(const std::u16string& path, std::uint32_t err
 // Between two entries: stop when the operator interrupted the run, else let
 // the progress be shown.
 bool DiscoveryEngine::keepWalking(const std::u16string& directory) {
-    if (platform_.consoleCtrlEventReceived()) {
-        statusCode = kStatusInterrupted;
-        cause.text = u"the run was interrupted (Ctrl+C, Ctrl+Break or a close of the console) while listing " + directory;
-        return false;
-    }
+    if (interrupted(directory)) return false;
     if (progress != nullptr) progress->walking(counters, directory);
+    return true;
+}
+
+bool DiscoveryEngine::interrupted(const std::u16string& directory) {
+    if (!platform_.consoleCtrlEventReceived()) return false;
+    statusCode = kStatusInterrupted;
+    cause.text = u"the run was interrupted (Ctrl+C, Ctrl+Break or a close of the console) while listing " + directory;
     return true;
 }
 
@@ -218,17 +245,27 @@ std::int32_t DiscoveryEngine::classifyAllowed(const WalkEntry& parent, const Wal
     return paths_.isUnderAllowedDirectory(LookupPath{child.path, child.normalPath}) ? 1 : 0;
 }
 
-bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
+bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) { return recordDiscoveredItem(entry, nullptr); }
+
+bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry, const FileFacts* facts) {
     ExecutableFileRecord record(native_);
     if (!record.setPath(entry.path)) {
         statusCode = record.lastStatus;
         cause.text = u"the path " + entry.path + u" cannot be split into a folder and a name";
         return false;
     }
-    record.setProperties(static_cast<std::int32_t>(entry.attributes), entry.id,
-                         entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
-                         entry.isMutable, entry.isDefault,
-                         entry.isDirectory ? kKindDirectory : kKindApplication);
+    const auto attributes = static_cast<std::int32_t>(entry.attributes);
+    const std::int32_t kind = entry.isDirectory ? kKindDirectory : kKindApplication;
+    if (facts == nullptr) {
+        record.setProperties(attributes, entry.id, entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
+                             entry.isMutable, entry.isDefault, kind);
+    } else {
+        record.setProperties(attributes, entry.id, entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
+                             entry.isMutable, entry.isDefault, kind, *facts);
+        if (facts->redirection == FileFacts::Redirection::failedBeforeWrite) {
+            native_.adoptRedirectionFailure(facts->redirectionCause);
+        }
+    }
     if (!entry.isDirectory) collectPublisher(record, entry.isMutable);
     // Without the native view this item's facts were never read, and read
     // through redirection they would be another file's: it is not written.
@@ -236,7 +273,13 @@ bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry) {
         cause = native_.redirectionCause();
         return false;
     }
-    return writer_->writeFileEntry(record);
+    if (!writer_->writeFileEntry(record)) return false;
+    // One thread would have met it asking for the version strings, while
+    // writing this entry; its next call would then fail.
+    if (facts != nullptr && facts->redirection == FileFacts::Redirection::failedAfterWrite) {
+        native_.adoptRedirectionFailure(facts->redirectionCause);
+    }
+    return true;
 }
 
 void DiscoveryEngine::collectPublisher(ExecutableFileRecord& record, bool itemMutable) {

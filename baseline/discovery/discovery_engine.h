@@ -22,6 +22,7 @@ namespace baseline {
 
 class AllowlistWriter;
 class ExecutableFileRecord;
+struct FileFacts;
 class Platform;
 struct HostInventory;
 
@@ -92,7 +93,15 @@ public:
 private:
     struct Walk;
     bool listDirectory(Walk& walk, const WalkEntry& directory);
+    bool listReadAhead(Walk& walk, const WalkEntry& directory);
+    bool listingNotOpened(const WalkEntry& directory, const FailureCause* redirection, std::uint32_t error);
+    void listingEnded(const WalkEntry& directory, std::uint32_t ended);
+    bool takeEntry(Walk& walk, const WalkEntry& directory, const FindData& found, std::size_t index);
+    // With `facts` read ahead, the record takes them instead of reading.
+    bool recordDiscoveredItem(const WalkEntry& entry, const FileFacts* facts);
     bool keepWalking(const std::u16string& directory);
+    // Whether the operator interrupted the run; if so, the walk's failure is set.
+    bool interrupted(const std::u16string& directory);
     void noteUnlisted(const std::u16string& path, std::uint32_t error);
     bool isImmutable(const WalkEntry& parent, const WalkEntry& child);
     std::int32_t classifyAllowed(const WalkEntry& parent, const WalkEntry& child);

@@ -2,6 +2,8 @@
 // read-once signer and version requests.
 #include "fileidentity/executable_file_record.h"
 
+#include <utility>
+
 #include "platform/native_paths.h"
 
 namespace baseline {
@@ -32,9 +34,8 @@ bool ExecutableFileRecord::setPath(const std::u16string& path) {
     return false;
 }
 
-bool ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t id_,
-                                         std::int32_t parentId_, std::int32_t onSystemDrive_,
-                                         std::int32_t allowState_, bool isMutable_,
+void ExecutableFileRecord::setWalkValues(std::int32_t attributes_, std::int32_t id_, std::int32_t parentId_,
+                                         std::int32_t onSystemDrive_, std::int32_t allowState_, bool isMutable_,
                                          bool isDefault_, std::int32_t kind_) {
     attributes = attributes_;
     id = id_;
@@ -44,8 +45,55 @@ bool ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t 
     isMutable = isMutable_;
     isDefault = isDefault_;
     kind = kind_;
+}
+
+bool ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t id_,
+                                         std::int32_t parentId_, std::int32_t onSystemDrive_,
+                                         std::int32_t allowState_, bool isMutable_,
+                                         bool isDefault_, std::int32_t kind_) {
+    setWalkValues(attributes_, id_, parentId_, onSystemDrive_, allowState_, isMutable_, isDefault_, kind_);
     if (!native_.lastWriteTime(fullPath, modifiedTime)) modifiedTime = 0;
     return true;
+}
+
+void ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t id_, std::int32_t parentId_,
+                                         std::int32_t onSystemDrive_, std::int32_t allowState_, bool isMutable_,
+                                         bool isDefault_, std::int32_t kind_, const FileFacts& facts) {
+    setWalkValues(attributes_, id_, parentId_, onSystemDrive_, allowState_, isMutable_, isDefault_, kind_);
+    modifiedTime = facts.modifiedTime;
+    if (!facts.identityRead) return;
+    signerRead = versionRead = true;
+    signerStatus = facts.signerStatus;
+    signer = facts.signer;
+    versionStatus = facts.versionStatus;
+    versionStrings = facts.versionStrings;
+}
+
+FileFacts readFileFacts(NativePaths& native, const std::u16string& path, bool executable) {
+    FileFacts facts;
+    ExecutableFileRecord record(native);
+    record.fullPath = path;
+    record.setProperties(0, 0, -1, 0, 0, false, false, executable ? kKindApplication : kKindDirectory);
+    facts.modifiedTime = record.modifiedTime;
+    if (executable) {
+        SignerInfo signer;
+        record.getSigner(signer);
+    }
+    if (native.redirectionFailed()) facts.redirection = FileFacts::Redirection::failedBeforeWrite;
+    if (executable) {
+        FileVersionStrings strings;
+        record.getVersionStrings(strings);
+        facts.identityRead = true;
+        facts.signerStatus = record.signerStatus;
+        facts.signer = std::move(record.signer);
+        facts.versionStatus = record.versionStatus;
+        facts.versionStrings = std::move(record.versionStrings);
+    }
+    if (native.redirectionFailed()) {
+        if (facts.redirection == FileFacts::Redirection::held) facts.redirection = FileFacts::Redirection::failedAfterWrite;
+        facts.redirectionCause = native.redirectionCause();
+    }
+    return facts;
 }
 
 bool ExecutableFileRecord::getSigner(SignerInfo& out) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/failure_cause.h"
 #include "platform/file_identity_records.h"
 
 namespace baseline {
@@ -15,6 +16,28 @@ class NativePaths;
 
 constexpr std::int32_t kKindApplication = 1;
 constexpr std::int32_t kKindDirectory = 2;
+
+// What a record reads of its file (the last-write time, and of an executable
+// the signer and the version strings), read in the record's order by whichever
+// thread, ahead of the recording. A call that WOW64 redirection could not be
+// turned off for ends the reads, as it does in the record: `redirection` tells
+// whether that came before the record is written (the time or the signer) or
+// after (the version strings, which the writer asks for).
+struct FileFacts {
+    enum class Redirection { held, failedBeforeWrite, failedAfterWrite };
+    std::int64_t modifiedTime = 0;
+    bool identityRead = false;  // the signer and version fields below were read
+    std::int32_t signerStatus = 0;
+    std::int32_t versionStatus = 0;
+    SignerInfo signer;
+    FileVersionStrings versionStrings;
+    Redirection redirection = Redirection::held;
+    FailureCause redirectionCause;
+};
+
+// Reads `path` as a record of an executable (`executable`) or a directory
+// would, through `native`, which must not have failed before.
+FileFacts readFileFacts(NativePaths& native, const std::u16string& path, bool executable);
 
 class ExecutableFileRecord {
 public:
@@ -29,6 +52,11 @@ public:
     bool setProperties(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
                        std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable,
                        bool isDefault, std::int32_t kind);
+    // The same with the time from `facts`, read before; its signer and version
+    // strings become the answers of the requests below.
+    void setProperties(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
+                       std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable,
+                       bool isDefault, std::int32_t kind, const FileFacts& facts);
     // Copy the signer or the version strings to the caller when available.
     // The first request reads the file; later ones repeat its answer.
     bool getSigner(SignerInfo& out);
@@ -55,6 +83,10 @@ public:
     FileVersionStrings versionStrings;
 
 private:
+    void setWalkValues(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
+                       std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable, bool isDefault,
+                       std::int32_t kind);
+
     NativePaths& native_;
 };
 

@@ -24,6 +24,12 @@ public:
     bool redirectionFailed() const { return redirectionFailed_; }
     // Which path it was, and the system's reason.
     const FailureCause& redirectionCause() const { return redirectionCause_; }
+    // Takes over a failure that a copy of this object met on another thread,
+    // as if the call had been made here; the first failure stays the one told.
+    void adoptRedirectionFailure(const FailureCause& cause) {
+        if (!redirectionFailed_) redirectionCause_ = cause;
+        redirectionFailed_ = true;
+    }
 
     std::uint32_t getFileAttributes(const std::u16string& path);
     // 0 when the search cannot be opened, with the system's reason in
