@@ -5,10 +5,15 @@
 
 #include <json/json.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 #include "discovery/build_status.h"
 #include "discovery/built_in_publishers.h"
@@ -685,6 +690,166 @@ TEST_F(BuildRun, ATreeNestedBeyond260UnitsIsWalkedWithPathsAsBuilt) {
     const Json::Value deepEntry = entry(encodeUtf8(deep + u"\\deep.exe"));
     ASSERT_FALSE(deepEntry.isNull());
     EXPECT_EQ(deepEntry["pubname"].asString(), "Deep Maker");
+}
+
+
+// A tree wide enough to keep many workers busy: 24 folders of five
+// executables (every other one signed, by four makers taking turns, some
+// with version strings) and a text file, a junction, a folder that cannot be
+// listed and one whose listing is cut short, under two roots.
+void scriptWideTree(MemoryPlatform& platform) {
+    const char16_t* const makers[] = {u"Example Ltd", u"Other Corp", u"New Maker", u"Pellworth, LLC"};
+    int n = 0;
+    for (int a = 0; a < 6; ++a) {
+        for (int b = 0; b < 4; ++b) {
+            const std::u16string folder = u"D:\\W\\d" + widenAscii(std::to_string(a)) + u"\\s" +
+                                          widenAscii(std::to_string(b));
+            platform.addFile(folder + u"\\readme.txt");
+            for (int f = 0; f < 5; ++f, ++n) {
+                const std::u16string file = folder + u"\\app" + widenAscii(std::to_string(f)) + u".exe";
+                platform.addFile(file);
+                if (f % 2 == 0) platform.signers[file] = {0, signer(makers[n % 4], widenAscii(std::to_string(n % 7)))};
+                if (f == 1) {
+                    FileVersionStrings strings;
+                    strings.fileVersion = u"1.10";
+                    strings.productName = u"Tool " + widenAscii(std::to_string(n));
+                    platform.versions[file] = {0, strings};
+                }
+            }
+        }
+    }
+    platform.addDirectory(u"D:\\W\\link", kFileAttributeDirectory | kFileAttributeReparsePoint);
+    platform.listingErrors[MemoryPlatform::modelKey(u"D:\\W\\d2\\s1")] = 5;
+    platform.listingsCutShort[MemoryPlatform::modelKey(u"D:\\W\\d3")] = {2, 59};
+    platform.addFile(u"C:\\Program Files\\Vendor\\tool.exe");
+    platform.signers[u"C:\\Program Files\\Vendor\\tool.exe"] = {0, signer(u"Vendor Ltd", u"0v")};
+    // Calls that take time, so that workers finish out of turn.
+    platform.listingLatency = std::chrono::microseconds(40);
+    platform.identityLatency = std::chrono::microseconds(40);
+}
+
+const char16_t* const kWorkerCounts[] = {u"1", u"2", u"8", u"16"};
+
+// Whatever the number of workers, the walk records what one thread records:
+// the same bytes, the same failure and cause, the same unlisted folders, and
+// redirection back on in every thread, failing runs included.
+TEST_F(BuildRun, EveryWorkerCountWritesTheSameDocument) {
+    testing::scriptWorkstation(platform, 10, 0, 19045, true);  // a 32-bit program on 64-bit Windows
+    scriptWideTree(platform);
+    config.customDiscoveryPaths = {u"D:\\W", u"C:\\Program Files"};
+    const MemoryPlatform tree = platform;
+    const struct {
+        const char* name;
+        std::function<void(MemoryPlatform&)> script;
+        bool succeeds;
+    } cases[] = {
+        {"the whole tree", [](MemoryPlatform&) {}, true},
+        {"two reads that throw: the first in walk order ends the run",
+         [](MemoryPlatform& p) {
+             p.signerReadHook = [](const std::u16string& path) {
+                 if (path == u"D:\\W\\d1\\s2\\app2.exe" || path == u"D:\\W\\d4\\s0\\app0.exe") {
+                     throw std::runtime_error(encodeUtf8(path));
+                 }
+             };
+         },
+         false},
+        {"a disk that fills mid-walk", [](MemoryPlatform& p) { p.failWriteCall = 60; }, false},
+        {"redirection that cannot be turned off", [](MemoryPlatform& p) { p.wow64DisableFails = true; }, false},
+    };
+    for (const auto& c : cases) {
+        std::string firstDocument;
+        std::u16string firstCause;
+        std::vector<std::u16string> firstUnlisted;
+        for (const char16_t* workers : kWorkerCounts) {
+            SCOPED_TRACE(std::string(c.name) + ", workers " + encodeUtf8(workers));
+            platform = tree;
+            c.script(platform);
+            platform.environment[u"BASELINE_THREADS"] = workers;
+            EXPECT_EQ(run(), c.succeeds);
+            std::vector<std::u16string> unlisted;
+            for (const auto& u : engine->unlistedDirectories) unlisted.push_back(u.path + u" " + widenAscii(std::to_string(u.error)));
+            EXPECT_EQ(platform.redirectionDisabled, 0);
+            EXPECT_EQ(platform.redirectionDisabledElsewhere(), 0);
+            EXPECT_EQ(platform.openSearches, 0);
+            if (workers == kWorkerCounts[0]) {
+                ASSERT_TRUE(documentIsJson);
+                if (c.succeeds) {
+                    EXPECT_EQ(unlisted.size(), 2u);
+                }
+                firstDocument = document;
+                firstCause = engine->cause.text;
+                firstUnlisted = unlisted;
+                continue;
+            }
+            if (c.succeeds) {
+                EXPECT_GT(platform.maxConcurrentLatency, 1) << "the calls were not read ahead";
+            }
+            EXPECT_EQ(document, firstDocument);
+            EXPECT_EQ(engine->cause.text, firstCause);
+            EXPECT_EQ(unlisted, firstUnlisted);
+        }
+    }
+}
+
+// Stopped at any point, with any number of workers, the document is a closed
+// failed one holding, in walk order, the first records of the whole run.
+TEST_F(BuildRun, AnInterruptedRunHoldsThePrefixOfTheWholeRunForEveryWorkerCount) {
+    scriptWideTree(platform);
+    config.customDiscoveryPaths = {u"D:\\W", u"C:\\Program Files"};
+    const MemoryPlatform tree = platform;
+    ASSERT_TRUE(run());
+    const Json::Value whole = files();
+    ASSERT_GT(whole.size(), 100u);
+    for (const char16_t* workers : kWorkerCounts) {
+        for (const int at : {2, 9, 40, 120}) {
+            SCOPED_TRACE("workers " + encodeUtf8(workers) + ", Ctrl+C at check " + std::to_string(at));
+            platform = tree;
+            platform.environment[u"BASELINE_THREADS"] = workers;
+            platform.ctrlEventAtCheck = at;
+            EXPECT_FALSE(run());
+            EXPECT_EQ(engine->statusCode, kStatusInterrupted);
+            ASSERT_TRUE(documentIsJson);
+            EXPECT_TRUE(endsFailed());
+            ASSERT_LT(files().size(), whole.size());
+            for (Json::ArrayIndex i = 0; i < files().size(); ++i) EXPECT_EQ(files()[i], whole[i]) << "record " << i;
+        }
+    }
+}
+
+// A worker held in one call (a share that stopped answering) does not hold
+// the end of an interrupted run: the run ends while the call is still under
+// way, and the worker comes back to find the run gone.
+TEST_F(BuildRun, AWorkerStuckInOneCallDoesNotHoldTheEnd) {
+    platform.addFile(u"D:\\S\\slow.exe");
+    platform.addFile(u"D:\\S\\next.exe");
+    config.customDiscoveryPaths = {u"D:\\S"};
+    platform.environment[u"BASELINE_THREADS"] = u"4";
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> stuck{false};
+    std::atomic<bool> waitedOut{false};
+    platform.signerReadGate = [&](const std::u16string& path) {
+        if (path != u"D:\\S\\slow.exe") return;
+        stuck = true;
+        platform.pressCtrlNow();
+        if (released.wait_for(std::chrono::seconds(30)) == std::future_status::timeout) waitedOut = true;
+    };
+    EXPECT_FALSE(run());
+    const bool endedWhileStuck = stuck && released.wait_for(std::chrono::seconds(0)) == std::future_status::timeout;
+    release.set_value();
+    EXPECT_TRUE(endedWhileStuck);
+    EXPECT_FALSE(waitedOut) << "the run waited for the stuck call";
+    EXPECT_EQ(engine->statusCode, kStatusInterrupted);
+    EXPECT_TRUE(endsFailed());
+    EXPECT_EQ(entry("D:\\S\\slow.exe"), Json::Value());
+    // The platform outlives the worker: it still reads the version strings.
+    bool back = false;
+    for (int i = 0; i < 3000 && !back; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        platform.whileLocked([&] { back = platform.versionReads.count(u"D:\\S\\slow.exe") != 0; });
+    }
+    EXPECT_TRUE(back);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 }  // namespace

@@ -385,6 +385,16 @@ bool MemoryPlatform::consoleCtrlEventReceived() {
     return ctrlHandlerInstalled && ctrlEventAtCheck != 0 && ctrlEventChecks >= ctrlEventAtCheck;
 }
 
+void MemoryPlatform::pressCtrlNow() {
+    const Hold hold(mutex_);
+    ctrlEventAtCheck = ctrlEventChecks + 1;
+}
+
+void MemoryPlatform::whileLocked(const std::function<void()>& look) {
+    const Hold hold(mutex_);
+    look();
+}
+
 void MemoryPlatform::endOnConsoleCtrl(int exitValue) {
     const Hold hold(mutex_);
     calls.push_back("endOnConsoleCtrl:" + std::to_string(exitValue));
@@ -840,6 +850,7 @@ bool MemoryPlatform::readVersionStrings(const std::u16string& asked, FileVersion
 
 bool MemoryPlatform::readSignerInfo(const std::u16string& asked, SignerInfo& signer,
                                     std::int32_t& status) {
+    if (signerReadGate) signerReadGate(asked);
     takeLatency(identityLatency);
     const Hold hold(mutex_);
     calls.push_back("readSignerInfo");

@@ -173,6 +173,10 @@ public:
     // nth question whether an event came (1-based; 0: never); the handler
     // reports it only while installed.
     int ctrlEventAtCheck = 0;
+    void pressCtrlNow();  // from any thread: the next question hears it
+    // Runs `look` under the lock: for a test that reads the fields while
+    // another thread may still call.
+    void whileLocked(const std::function<void()>& look);
     int ctrlEventChecks = 0;
     bool ctrlHandlerInstalled = false;
     // Each reading of the clock returns `tickCount` and then advances it.
@@ -276,6 +280,9 @@ public:
     std::map<std::u16string, ScriptedVersion> versions;
     // Called at the start of every signer read; a test may throw from it.
     std::function<void(const std::u16string&)> signerReadHook;
+    // Called before every signer read and outside the lock, so that a test
+    // can hold one thread in a slow call while the others go on.
+    std::function<void(const std::u16string&)> signerReadGate;
     std::map<std::u16string, int> signerReads;
     std::map<std::u16string, int> versionReads;
     ProcessMemoryCounters memoryCounters;
