@@ -6,7 +6,11 @@
 // code; allocations made inside platform calls are not counted.
 // With --signers FILE every executable is signed, each by the next name of
 // FILE (one a line, UTF-16LE in hexadecimal), for what chosen signer names cost.
+// With --latency MICROSECONDS it measures instead the walk's pool of workers:
+// a tree of 2,000 executables whose listing and identity calls each take that
+// long, walked with 1, 2, 4, 8 and 16 workers (the documents must be equal).
 //   walk_cost_bench [--entries N] [--system wow64|32|64] [--repeat N] [--signers FILE]
+//   walk_cost_bench --latency MICROSECONDS [--repeat N]
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -15,6 +19,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -26,6 +31,7 @@
 #include "discovery/discovery_engine.h"
 #include "memory_platform.h"
 #include "platform/file_time.h"
+#include "platform/utf.h"
 
 // --- allocation counter: every malloc of the process, outside platform calls ---
 
@@ -317,7 +323,7 @@ private:
 
 enum class System { Wow64, Bits32, Bits64 };
 
-void scriptMachine(BenchPlatform& platform, System system) {
+void scriptMachine(testing::MemoryPlatform& platform, System system) {
     testing::scriptWorkstation(platform, 10, 0, 19045, system != System::Bits32);
     platform.nativeProgram = system == System::Bits64;
     platform.environment = {{u"SystemDrive", u"C:"},
@@ -410,6 +416,51 @@ T median(std::vector<T> values) {
     return values[values.size() / 2];
 }
 
+// The pool's scaling where every call waits: what a slow disk or a share
+// looks like to the walk, on any host.
+int latencyScaling(std::chrono::microseconds latency, int repeat) {
+    testing::MemoryPlatform machine;
+    scriptMachine(machine, System::Wow64);
+    for (int folder = 0; folder < 80; ++folder) {
+        const std::u16string path = u"C:\\Apps\\app" + widenAscii(std::to_string(folder));
+        for (int file = 0; file < 25; ++file) {
+            const std::u16string exe = path + u"\\tool" + widenAscii(std::to_string(file)) + u".exe";
+            machine.addFile(exe);
+            machine.signers[exe] = {0, SignerInfo{u"Maker " + widenAscii(std::to_string(folder % 9)), u"Bench CA",
+                                                  widenAscii(std::to_string(folder * 25 + file))}};
+        }
+    }
+    machine.listingLatency = machine.identityLatency = latency;
+    BaselineConfig config;
+    config.discoveryMode = "custom";
+    config.customDiscoveryPaths = {u"C:\\Apps"};
+    std::printf("pool of workers: 80 folders, 2,000 signed executables, %lld us a listing or identity call\n",
+                static_cast<long long>(latency.count()));
+    std::string first;
+    double single = 0;
+    for (const int workers : {1, 2, 4, 8, 16}) {
+        std::vector<double> seconds;
+        for (int i = 0; i < repeat; ++i) {
+            testing::MemoryPlatform platform = machine;
+            platform.environment[u"BASELINE_THREADS"] = widenAscii(std::to_string(workers));
+            DiscoveryEngine engine(platform, u"Bench", u"Pool scaling", config);
+            const auto start = std::chrono::steady_clock::now();
+            const bool ok = engine.runBuild();
+            seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            const std::string& document = platform.files[engine.outputPath];
+            if (first.empty()) first = document;
+            if (!ok || document != first) {
+                std::fprintf(stderr, "%d workers: %s\n", workers, ok ? "another document" : "the build run failed");
+                return 1;
+            }
+        }
+        const double time = median(seconds);
+        if (workers == 1) single = time;
+        std::printf("  %2d workers  %8.1f ms  %5.2f times as fast as one\n", workers, time * 1e3, single / time);
+    }
+    return 0;
+}
+
 }  // namespace
 }  // namespace baseline
 
@@ -418,9 +469,11 @@ int main(int argc, char** argv) {
     std::uint64_t entries = 1000000;
     System system = System::Wow64;
     int repeat = 3;
+    long long latency = -1;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i], value = argv[i + 1];
-        if (option == "--entries") entries = std::strtoull(value.c_str(), nullptr, 10);
+        if (option == "--latency") latency = std::atoll(value.c_str());
+        else if (option == "--entries") entries = std::strtoull(value.c_str(), nullptr, 10);
         else if (option == "--repeat") repeat = std::max(1, std::atoi(value.c_str()));
         else if (option == "--system" && value == "32") system = System::Bits32;
         else if (option == "--system" && value == "64") system = System::Bits64;
@@ -447,6 +500,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (latency >= 0) return latencyScaling(std::chrono::microseconds(latency), repeat);
     const char* systemName = system == System::Wow64  ? "the 32-bit program on 64-bit Windows"
                              : system == System::Bits32 ? "32-bit Windows"
                                                         : "the 64-bit program on 64-bit Windows";
