@@ -721,6 +721,11 @@ void scriptWideTree(MemoryPlatform& platform) {
     platform.addDirectory(u"D:\\W\\link", kFileAttributeDirectory | kFileAttributeReparsePoint);
     platform.listingErrors[MemoryPlatform::modelKey(u"D:\\W\\d2\\s1")] = 5;
     platform.listingsCutShort[MemoryPlatform::modelKey(u"D:\\W\\d3")] = {2, 59};
+    // Under WOW64 a worker that left redirection on would read the other file.
+    platform.addFile(u"C:\\Windows\\System32\\native.exe");
+    platform.signers[u"C:\\Windows\\System32\\native.exe"] = {0, signer(u"Native Maker", u"64")};
+    platform.addFile(u"C:\\Windows\\SysWOW64\\native.exe");
+    platform.signers[u"C:\\Windows\\SysWOW64\\native.exe"] = {0, signer(u"Wow Maker", u"32")};
     platform.addFile(u"C:\\Program Files\\Vendor\\tool.exe");
     platform.signers[u"C:\\Program Files\\Vendor\\tool.exe"] = {0, signer(u"Vendor Ltd", u"0v")};
     // Calls that take time, so that workers finish out of turn.
@@ -736,7 +741,7 @@ const char16_t* const kWorkerCounts[] = {u"1", u"2", u"8", u"16"};
 TEST_F(BuildRun, EveryWorkerCountWritesTheSameDocument) {
     testing::scriptWorkstation(platform, 10, 0, 19045, true);  // a 32-bit program on 64-bit Windows
     scriptWideTree(platform);
-    config.customDiscoveryPaths = {u"D:\\W", u"C:\\Program Files"};
+    config.customDiscoveryPaths = {u"D:\\W", u"C:\\Windows\\System32", u"C:\\Program Files"};
     const MemoryPlatform tree = platform;
     const struct {
         const char* name;
@@ -775,6 +780,7 @@ TEST_F(BuildRun, EveryWorkerCountWritesTheSameDocument) {
                 ASSERT_TRUE(documentIsJson);
                 if (c.succeeds) {
                     EXPECT_EQ(unlisted.size(), 2u);
+                    EXPECT_EQ(entry("C:\\Windows\\System32\\native.exe")["pubname"], "Native Maker");
                 }
                 firstDocument = document;
                 firstCause = engine->cause.text;

@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <thread>
 
 #include "platform/file_time.h"
@@ -68,18 +66,7 @@ std::string asTextMode(const std::string& bytes) {
 
 }  // namespace
 
-MemoryPlatform::MemoryPlatform() {
-    scriptWindows7(*this);
-    if (const char* count = std::getenv("BASELINE_TEST_PROCESSORS")) {
-        // A mistyped count must not quietly run the suite single-threaded again.
-        char* end = nullptr;
-        const unsigned long value = std::strtoul(count, &end, 10);
-        if (*count < '0' || *count > '9' || *end != '\0' || value == 0 || value > 4096) {
-            throw std::invalid_argument(std::string("BASELINE_TEST_PROCESSORS is not a processor count: ") + count);
-        }
-        processors = static_cast<std::uint32_t>(value);
-    }
-}
+MemoryPlatform::MemoryPlatform() { scriptWindows7(*this); }
 
 bool MemoryPlatform::called(const std::string& name) const {
     const Hold hold(mutex_);
@@ -587,7 +574,6 @@ SearchHandle MemoryPlatform::findFirstFile(const std::u16string& asked, FindData
 }
 
 bool MemoryPlatform::findNextFile(SearchHandle search, FindData& data) {
-    takeLatency(entryLatency);
     const Hold hold(mutex_);
     calls.push_back("FindNextFileW");
     auto found = searches_.find(search);
@@ -749,7 +735,6 @@ std::size_t MemoryPlatform::wcsftime(std::u16string& out, std::size_t bufferLeng
 }
 
 bool MemoryPlatform::getFileLastWriteTime(const std::u16string& asked, std::uint64_t& fileTime) {
-    takeLatency(timeLatency);
     const Hold hold(mutex_);
     calls.push_back("GetFileAttributesExW");
     const auto found = fileStatuses.find(reached(asked));

@@ -34,9 +34,6 @@ struct FileStatus {
 // (a test's reset) is for one that no other thread is using.
 class MemoryPlatform : public Platform {
 public:
-    // BASELINE_TEST_PROCESSORS in the environment, when set, is the default
-    // of `processors`, so that the suite can be run again with the walk's
-    // pool of workers switched on.
     MemoryPlatform();
 
     // --- scripted facts ---
@@ -127,9 +124,7 @@ public:
     // --- simulated latency of the calls a walk makes per entry ---
     // Slept by the calling thread outside the lock; zero sleeps not at all.
     std::chrono::microseconds listingLatency{0};   // every findFirstFile
-    std::chrono::microseconds entryLatency{0};     // every findNextFile
     std::chrono::microseconds identityLatency{0};  // every readSignerInfo and readVersionStrings
-    std::chrono::microseconds timeLatency{0};      // every getFileLastWriteTime
     // The most threads that were inside a latency sleep at the same time.
     int maxConcurrentLatency = 0;
 

@@ -5,10 +5,9 @@
 // loaded and the whole build run made by each; the documents must be the same
 // byte for byte, and must show the native system's facts. The machine as
 // the walk's worker threads share it: each has its own last error and
-// redirection, and their system calls overlap.
+// redirection.
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -202,39 +201,6 @@ TEST(OneMachine, EachThreadHasItsOwnLastErrorAndRedirection) {
     EXPECT_EQ(machine.redirectionDisabledElsewhere(), 1);
     EXPECT_TRUE(machine.wow64RevertWow64FsRedirection(old));
     EXPECT_EQ(machine.reached(native), redirected) << "the ended thread's switch-off reached this one";
-}
-
-TEST(OneMachine, ThreadsSpendTheirLatencyAtTheSameTime) {
-    MemoryPlatform machine;
-    buildMachine(machine, true);
-    const std::u16string app = u"C:\\Program Files\\Vendor\\app.exe";
-    SignerInfo signer;
-    std::int32_t status = 0;
-    machine.readSignerInfo(app, signer, status);
-    EXPECT_EQ(machine.maxConcurrentLatency, 0) << "no latency asked for";
-    machine.identityLatency = std::chrono::milliseconds(2);
-    machine.readSignerInfo(app, signer, status);
-    EXPECT_EQ(machine.maxConcurrentLatency, 1);
-    constexpr int kThreads = 8;
-    std::latch start(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            start.arrive_and_wait();
-            for (int i = 0; i < 4; ++i) {
-                SignerInfo own;
-                FileVersionStrings strings;
-                std::int32_t result = 0;
-                EXPECT_TRUE(machine.readSignerInfo(app, own, result));
-                EXPECT_EQ(own.publisherName, u"Vendor Ltd");
-                EXPECT_FALSE(machine.readVersionStrings(app, strings, result));
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
-    EXPECT_GT(machine.maxConcurrentLatency, 1) << "the calls took their latency one after another";
-    EXPECT_EQ(machine.signerReads[app], 2 + 4 * kThreads);
-    EXPECT_EQ(machine.versionReads[app], 4 * kThreads);
 }
 
 }  // namespace
