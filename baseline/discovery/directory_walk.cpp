@@ -192,7 +192,18 @@ bool DiscoveryEngine::takeEntry(Walk& walk, const WalkEntry& directory, const Fi
     std::optional<FileFacts> facts;
     if (walk.readAhead && !native_.redirectionFailed()) {
         facts = walk.readAhead->takeFacts(index, child.path, !isDirectory, [&] { return !interrupted(directory.path); });
-        if (!facts) return false;
+        if (!facts) {
+            // Stopped while waiting for this entry: one thread would have
+            // stopped before it, so it is not counted either.
+            if (isDirectory) {
+                --counters.dircnt;
+            } else {
+                --counters.filecnt;
+                --counters.supportedfilecnt;
+                --counters.allowedfilecnt;
+            }
+            return false;
+        }
     }
     if (!recordDiscoveredItem(child, facts ? &*facts : nullptr)) return false;
     // Recorded, then queued: nothing of the queue is seen before it is
