@@ -33,6 +33,7 @@ Prints, as figures (nothing here passes or fails), each time the median of
 --million-only measures that tree alone."""
 
 import argparse
+import errno
 import json
 import os
 import shutil
@@ -61,8 +62,22 @@ def make_tree(root, entries, fixtures, exe_share=0.0, signed_share=0.0, files_pe
     os.makedirs(root)
     made = 0
     directory_index = 0
-    unsigned = os.path.join(fixtures, "unsigned.exe")
-    signed = os.path.join(fixtures, "signed.exe")
+    sources = {name: os.path.join(fixtures, name) for name in ("unsigned.exe", "signed.exe")}
+    copies = [0]
+
+    def link(fixture, name):
+        # A file system caps a file's hard links (ext4: 65,000); past that
+        # the links go to a fresh copy of the fixture.
+        try:
+            os.link(sources[fixture], name)
+        except OSError as error:
+            if error.errno != errno.EMLINK:
+                raise
+            copies[0] += 1
+            sources[fixture] = os.path.join(fixtures, "%s-%d-%s" % (os.path.basename(root), copies[0], fixture))
+            shutil.copy(os.path.join(fixtures, fixture), sources[fixture])
+            os.link(sources[fixture], name)
+
     counter = 0
     while made < entries:
         # Two levels: groups of 50 directories, so the walk goes deep as well as wide.
@@ -78,9 +93,9 @@ def make_tree(root, entries, fixtures, exe_share=0.0, signed_share=0.0, files_pe
             counter += 1
             name = os.path.join(directory, "file%02d" % n)
             if signed_share and counter % round(1 / signed_share) == 0:
-                os.link(signed, name + ".exe")
+                link("signed.exe", name + ".exe")
             elif exe_share and counter % round(1 / exe_share) == 1:
-                os.link(unsigned, name + ".exe")
+                link("unsigned.exe", name + ".exe")
             else:
                 open(name + (".dll" if n % 3 == 0 else ".txt"), "wb").close()
             made += 1
