@@ -267,15 +267,10 @@ bool DiscoveryEngine::recordDiscoveredItem(const WalkEntry& entry, const FileFac
     }
     const auto attributes = static_cast<std::int32_t>(entry.attributes);
     const std::int32_t kind = entry.isDirectory ? kKindDirectory : kKindApplication;
-    if (facts == nullptr) {
-        record.setProperties(attributes, entry.id, entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
-                             entry.isMutable, entry.isDefault, kind);
-    } else {
-        record.setProperties(attributes, entry.id, entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
-                             entry.isMutable, entry.isDefault, kind, *facts);
-        if (facts->redirection == FileFacts::Redirection::failedBeforeWrite) {
-            native_.adoptRedirectionFailure(facts->redirectionCause);
-        }
+    record.setProperties(attributes, entry.id, entry.parentId, entry.onSystemDrive ? 1 : 0, entry.allowed,
+                         entry.isMutable, entry.isDefault, kind, facts);
+    if (facts != nullptr && facts->redirection == FileFacts::Redirection::failedBeforeWrite) {
+        native_.adoptRedirectionFailure(facts->redirectionCause);
     }
     if (!entry.isDirectory) collectPublisher(record, entry.isMutable);
     // Without the native view this item's facts were never read, and read

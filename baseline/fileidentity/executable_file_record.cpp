@@ -34,9 +34,9 @@ bool ExecutableFileRecord::setPath(const std::u16string& path) {
     return false;
 }
 
-void ExecutableFileRecord::setWalkValues(std::int32_t attributes_, std::int32_t id_, std::int32_t parentId_,
+bool ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t id_, std::int32_t parentId_,
                                          std::int32_t onSystemDrive_, std::int32_t allowState_, bool isMutable_,
-                                         bool isDefault_, std::int32_t kind_) {
+                                         bool isDefault_, std::int32_t kind_, const FileFacts* facts) {
     attributes = attributes_;
     id = id_;
     parentId = parentId_;
@@ -45,28 +45,18 @@ void ExecutableFileRecord::setWalkValues(std::int32_t attributes_, std::int32_t 
     isMutable = isMutable_;
     isDefault = isDefault_;
     kind = kind_;
-}
-
-bool ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t id_,
-                                         std::int32_t parentId_, std::int32_t onSystemDrive_,
-                                         std::int32_t allowState_, bool isMutable_,
-                                         bool isDefault_, std::int32_t kind_) {
-    setWalkValues(attributes_, id_, parentId_, onSystemDrive_, allowState_, isMutable_, isDefault_, kind_);
-    if (!native_.lastWriteTime(fullPath, modifiedTime)) modifiedTime = 0;
-    return true;
-}
-
-void ExecutableFileRecord::setProperties(std::int32_t attributes_, std::int32_t id_, std::int32_t parentId_,
-                                         std::int32_t onSystemDrive_, std::int32_t allowState_, bool isMutable_,
-                                         bool isDefault_, std::int32_t kind_, const FileFacts& facts) {
-    setWalkValues(attributes_, id_, parentId_, onSystemDrive_, allowState_, isMutable_, isDefault_, kind_);
-    modifiedTime = facts.modifiedTime;
-    if (!facts.identityRead) return;
+    if (facts == nullptr) {
+        if (!native_.lastWriteTime(fullPath, modifiedTime)) modifiedTime = 0;
+        return true;
+    }
+    modifiedTime = facts->modifiedTime;
+    if (!facts->identityRead) return true;
     signerRead = versionRead = true;
-    signerStatus = facts.signerStatus;
-    signer = facts.signer;
-    versionStatus = facts.versionStatus;
-    versionStrings = facts.versionStrings;
+    signerStatus = facts->signerStatus;
+    signer = facts->signer;
+    versionStatus = facts->versionStatus;
+    versionStrings = facts->versionStrings;
+    return true;
 }
 
 FileFacts readFileFacts(NativePaths& native, const std::u16string& path, bool executable) {

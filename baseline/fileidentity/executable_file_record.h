@@ -48,15 +48,12 @@ public:
     // backslash) and name. False with lastStatus 13001 when it cannot.
     bool setPath(const std::u16string& path);
     // Stores the walk's values and reads the last-write time (0 when it
-    // cannot be read); always true.
+    // cannot be read); always true. With `facts`, read before, the time is
+    // theirs and their signer and version strings become the answers of the
+    // requests below.
     bool setProperties(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
                        std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable,
-                       bool isDefault, std::int32_t kind);
-    // The same with the time from `facts`, read before; its signer and version
-    // strings become the answers of the requests below.
-    void setProperties(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
-                       std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable,
-                       bool isDefault, std::int32_t kind, const FileFacts& facts);
+                       bool isDefault, std::int32_t kind, const FileFacts* facts = nullptr);
     // Copy the signer or the version strings to the caller when available.
     // The first request reads the file; later ones repeat its answer.
     bool getSigner(SignerInfo& out);
@@ -83,10 +80,6 @@ public:
     FileVersionStrings versionStrings;
 
 private:
-    void setWalkValues(std::int32_t attributes, std::int32_t id, std::int32_t parentId,
-                       std::int32_t onSystemDrive, std::int32_t allowState, bool isMutable, bool isDefault,
-                       std::int32_t kind);
-
     NativePaths& native_;
 };
 
