@@ -47,8 +47,13 @@ struct DiscoveryEngine::Walk {
     std::unique_ptr<ReadAhead> readAhead;
 
     void enqueue(WalkEntry entry) {
-        if (readAhead) readAhead->queued(entry.path);
+        // The queue of a wide tree holds tens of thousands of directories:
+        // each keeps only its path, and its normal form is made again when
+        // it is listed.
+        std::u16string().swap(entry.normalPath);
         queue.push_back(std::move(entry));
+        // A deque's elements stay where they are while others come and go.
+        if (readAhead) readAhead->queued(queue.back().path);
     }
 };
 
@@ -88,8 +93,9 @@ bool DiscoveryEngine::walkDirectories() {
         if (!recordDiscoveredItem(entry)) return false;
         walk.enqueue(std::move(entry));
         while (!walk.queue.empty()) {
-            const WalkEntry directory = std::move(walk.queue.front());
+            WalkEntry directory = std::move(walk.queue.front());
             walk.queue.pop_front();
+            directory.normalPath = normalizePath(directory.path);
             if (!listDirectory(walk, directory)) return false;
         }
     }
@@ -116,7 +122,7 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
 
 // The same walk over a listing read ahead, with the facts of its entries.
 bool DiscoveryEngine::listReadAhead(Walk& walk, const WalkEntry& directory) {
-    const DirectoryListing* listing = walk.readAhead->takeListing([&] { return !interrupted(directory.path); });
+    const DirectoryListing* listing = walk.readAhead->takeListing(directory.path, [&] { return !interrupted(directory.path); });
     if (listing == nullptr) return false;
     // A failure the walk adopted from a read ahead ends it where one thread's
     // next call would have.

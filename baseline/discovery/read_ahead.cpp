@@ -66,7 +66,6 @@ struct ReadAhead::Shared {
 
 struct ReadAhead::Listing {
     std::u16string path;
-    bool requested = false;
     bool done = false;
     DirectoryListing listing;
     std::exception_ptr failure;
@@ -135,20 +134,24 @@ ReadAhead::~ReadAhead() {
 bool ReadAhead::hasWorkers() const { return !shared_->threads.empty(); }
 
 void ReadAhead::queued(const std::u16string& directory) {
-    auto listing = std::make_shared<Listing>();
-    listing->path = directory;
     const std::lock_guard<std::mutex> lock(shared_->mutex);
-    queue_.push_back(std::move(listing));
+    waiting_.push_back(&directory);
     topUp();
 }
 
-const DirectoryListing* ReadAhead::takeListing(const std::function<bool()>& keepWaiting) {
+const DirectoryListing* ReadAhead::takeListing(const std::u16string& directory,
+                                               const std::function<bool()>& keepWaiting) {
     std::unique_lock<std::mutex> lock(shared_->mutex);
     if (current_) release(*current_);
-    current_ = std::move(queue_.front());
-    queue_.pop_front();
-    if (scheduled_ > 0) --scheduled_;
-    if (!current_->requested) requestListing(current_, true);
+    if (requested_.empty()) {
+        // The walk has moved its entry out of its queue: the path is the one passed.
+        waiting_.pop_front();
+        current_ = requestListing(directory, true);
+    } else {
+        current_ = std::move(requested_.front());
+        requested_.pop_front();
+        if (scheduled_ > 0) --scheduled_;
+    }
     while (!current_->done) {
         topUp();
         if (!waitOnce(lock, keepWaiting)) return nullptr;
@@ -194,17 +197,16 @@ void ReadAhead::topUp() {
     if (shared_->stopping || inFlight_ >= maxInFlight_) return;
     std::size_t budget = maxInFlight_ - inFlight_;
     if (current_ && current_->done) scheduleFacts(*current_, budget);
-    for (std::size_t i = scheduled_; i < queue_.size() && budget > 0; ++i) {
-        Listing& listing = *queue_[i];
-        if (!listing.requested) {
-            if (shared_->bufferedEntries >= maxBufferedEntries_) break;
-            requestListing(queue_[i], false);
-            --budget;
-            continue;
-        }
+    for (std::size_t i = scheduled_; i < requested_.size() && budget > 0; ++i) {
+        Listing& listing = *requested_[i];
         if (!listing.done) continue;
         scheduleFacts(listing, budget);
         if (i == scheduled_ && listing.looked == listing.listing.entries.size()) ++scheduled_;
+    }
+    while (!waiting_.empty() && budget > 0 && shared_->bufferedEntries < maxBufferedEntries_) {
+        requested_.push_back(requestListing(*waiting_.front(), false));
+        waiting_.pop_front();
+        --budget;
     }
 }
 
@@ -240,8 +242,9 @@ void ReadAhead::scheduleFacts(Listing& listing, std::size_t& budget) {
     }
 }
 
-void ReadAhead::requestListing(const std::shared_ptr<Listing>& listing, bool first) {
-    listing->requested = true;
+std::shared_ptr<ReadAhead::Listing> ReadAhead::requestListing(const std::u16string& directory, bool first) {
+    auto listing = std::make_shared<Listing>();
+    listing->path = directory;
     ++inFlight_;
     auto task = [shared = shared_.get(), listing, native = prototype_, &platform = platform_]() mutable {
         DirectoryListing read;
@@ -264,6 +267,7 @@ void ReadAhead::requestListing(const std::shared_ptr<Listing>& listing, bool fir
         shared_->tasks.push_back(std::move(task));
     }
     shared_->work.notify_one();
+    return listing;
 }
 
 void ReadAhead::release(Listing& listing) {

@@ -45,12 +45,15 @@ public:
 
     // False when not one worker thread could be started.
     bool hasWorkers() const;
-    // The walk queued `directory` for listing.
+    // The walk queued `directory` for listing. Only its address is kept, and
+    // only until the walk takes its listing: a queue of many thousand
+    // directories costs a pointer each here, and a listing and a copy of the
+    // path only once its read is asked for.
     void queued(const std::u16string& directory);
-    // The listing of the directory at the front of the queue, which leaves
-    // it; valid until the next call. While waiting, `keepWaiting` is asked now
+    // The listing of `directory`, the one at the front of the queue, which
+    // leaves it; valid until the next call. While waiting, `keepWaiting` is asked now
     // and then; when it says no, the answer is null.
-    const DirectoryListing* takeListing(const std::function<bool()>& keepWaiting);
+    const DirectoryListing* takeListing(const std::u16string& directory, const std::function<bool()>& keepWaiting);
     // The facts of entry `index` of the listing last taken, whose path is
     // `path`; entries are asked for in listing order, each at most once.
     // Nothing when `keepWaiting` said no.
@@ -64,16 +67,19 @@ public:
 private:
     void topUp();
     void scheduleFacts(Listing& listing, std::size_t& budget);
-    void requestListing(const std::shared_ptr<Listing>& listing, bool first);
+    std::shared_ptr<Listing> requestListing(const std::u16string& directory, bool first);
     void release(Listing& listing);
     bool waitOnce(std::unique_lock<std::mutex>& lock, const std::function<bool()>& keepWaiting);
 
     Platform& platform_;
     NativePaths prototype_;
     std::shared_ptr<Shared> shared_;
-    // Queued directories in walk order; the first `scheduled_` have their
-    // listing asked for and every entry looked at.
-    std::deque<std::shared_ptr<Listing>> queue_;
+    // Queued directories in walk order: those whose listing was asked for
+    // (the first `scheduled_` of them with every entry looked at too), then
+    // those not asked for yet. Both deques are bounded by the window but the
+    // second, which holds only where the walk keeps each path.
+    std::deque<std::shared_ptr<Listing>> requested_;
+    std::deque<const std::u16string*> waiting_;
     std::size_t scheduled_ = 0;
     std::shared_ptr<Listing> current_;  // the listing the walk is recording
     // Tasks asked for and results not yet taken, and the entries of listings

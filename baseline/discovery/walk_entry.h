@@ -11,7 +11,8 @@ namespace baseline {
 
 struct WalkEntry {
     std::u16string path;       // as built: root expansion, parent path, backslash, name
-    // The path's normal form, made once with the entry; every rule compares it.
+    // The path's normal form, made with the entry (and, for a directory,
+    // again when it leaves the queue); every rule compares it.
     std::u16string normalPath;
     std::int32_t id = 0;
     std::int32_t parentId = -1;  // -1 for a root
