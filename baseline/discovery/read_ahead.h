@@ -51,8 +51,8 @@ public:
     // path only once its read is asked for.
     void queued(const std::u16string& directory);
     // The listing of `directory`, the one at the front of the queue, which
-    // leaves it; valid until the next call. While waiting, `keepWaiting` is asked now
-    // and then; when it says no, the answer is null.
+    // leaves it; valid until the next call. While waiting, `keepWaiting` is
+    // asked now and then; when it says no, the answer is null.
     const DirectoryListing* takeListing(const std::u16string& directory, const std::function<bool()>& keepWaiting);
     // The facts of entry `index` of the listing last taken, whose path is
     // `path`; entries are asked for in listing order, each at most once.
@@ -76,8 +76,8 @@ private:
     std::shared_ptr<Shared> shared_;
     // Queued directories in walk order: those whose listing was asked for
     // (the first `scheduled_` of them with every entry looked at too), then
-    // those not asked for yet. Both deques are bounded by the window but the
-    // second, which holds only where the walk keeps each path.
+    // those not asked for yet. The window bounds the first; the second
+    // holds no more than where the walk keeps each path.
     std::deque<std::shared_ptr<Listing>> requested_;
     std::deque<const std::u16string*> waiting_;
     std::size_t scheduled_ = 0;
