@@ -122,7 +122,8 @@ bool DiscoveryEngine::listDirectory(Walk& walk, const WalkEntry& directory) {
 
 // The same walk over a listing read ahead, with the facts of its entries.
 bool DiscoveryEngine::listReadAhead(Walk& walk, const WalkEntry& directory) {
-    const DirectoryListing* listing = walk.readAhead->takeListing(directory.path, [&] { return !interrupted(directory.path); });
+    const DirectoryListing* listing =
+        walk.readAhead->takeListing(directory.path, [&] { return !interrupted(directory.path); });
     if (listing == nullptr) return false;
     // A failure the walk adopted from a read ahead ends it where one thread's
     // next call would have.
